@@ -1,0 +1,55 @@
+#include "support/BoxFolder.h"
+
+#include <unistd.h>
+
+#include <climits>
+
+namespace box {
+
+namespace {
+
+// Position of the last separator, skipping GBK trail bytes; npos when none.
+std::size_t LastSeparator(const Text& path) {
+    std::size_t last = Text::npos;
+    for (std::size_t i = 0; i < path.size(); i += GbkCharLength(path, i)) {
+        if (path[i] == '\\' || path[i] == '/') last = i;
+    }
+    return last;
+}
+
+std::filesystem::path ExecutablePath() {
+    char buffer[PATH_MAX + 1];
+    ssize_t n = readlink("/proc/self/exe", buffer, PATH_MAX);
+    if (n <= 0) return std::filesystem::current_path() / "softbox";
+    return std::filesystem::path(std::string(buffer, static_cast<std::size_t>(n)));
+}
+
+}  // namespace
+
+std::filesystem::path FsPath(const Text& gbkPath) {
+    std::string utf8 = GbkToUtf8(gbkPath);
+    for (char& c : utf8) {
+        if (c == '\\') c = '/';
+    }
+    return std::filesystem::path(utf8);
+}
+
+Text FromFsPath(const std::filesystem::path& path) { return Utf8ToGbk(path.string()); }
+
+Text JoinPath(const Text& folder, const Text& name) { return folder + "\\" + name; }
+
+Text FileNamePart(const Text& path) {
+    std::size_t sep = LastSeparator(path);
+    return sep == Text::npos ? path : path.substr(sep + 1);
+}
+
+Text FolderPart(const Text& path) {
+    std::size_t sep = LastSeparator(path);
+    return sep == Text::npos ? Text() : path.substr(0, sep);
+}
+
+Text ExecutableFolder() { return FromFsPath(ExecutablePath().parent_path()); }
+
+Text ExecutableName() { return FromFsPath(ExecutablePath().filename()); }
+
+}  // namespace box

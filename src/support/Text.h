@@ -1,0 +1,52 @@
+#pragma once
+// Text as the box keeps it: GBK bytes in a std::string. Lengths and positions
+// are byte counts; a Chinese character counts two. Conversion to UTF-8 happens
+// only at the edges (Qt, file names on disk, source literals).
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace box {
+
+using Text = std::string;                 // GBK bytes
+using Bytes = std::vector<std::uint8_t>;  // counted byte array, may be empty
+
+// Generic charset conversion through iconv. On any conversion error the
+// result is empty and ok (when given) is false.
+std::string ConvertEncoding(std::string_view input, const char* from, const char* to,
+                            bool* ok = nullptr);
+
+// GBK <-> UTF-8. Bytes that do not convert are replaced by '?' so that a
+// malformed input never loses the rest of the text.
+Text Utf8ToGbk(std::string_view utf8);
+std::string GbkToUtf8(std::string_view gbk);
+
+// True when the byte is the lead byte of a GBK double-byte character.
+inline bool IsGbkLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+
+// Length in bytes of the GBK character starting at pos (1 or 2).
+std::size_t GbkCharLength(std::string_view text, std::size_t pos);
+
+// "汀芷"_gbk: a UTF-8 literal in the source, GBK bytes at run time.
+Text operator""_gbk(const char* utf8, std::size_t size);
+
+// Pads text with blanks up to width bytes (nothing when already as long).
+Text PadToBytes(Text text, std::size_t width);
+
+// Replaces every occurrence of what by with (byte-wise).
+Text ReplaceAll(Text text, std::string_view what, std::string_view with);
+
+// Splits at every occurrence of sep; an empty text gives one empty part.
+std::vector<Text> Split(std::string_view text, std::string_view sep);
+
+// ASCII lower case of a text; GBK trail bytes are left untouched.
+Text AsciiLower(std::string_view text);
+
+// Decimal text of an integer and the leading number of a text ("12abc" -> 12).
+Text ToText(long long value);
+double LeadingNumber(std::string_view text);
+
+}  // namespace box

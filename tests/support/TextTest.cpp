@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include "support/BoxFolder.h"
+#include "support/Dialogs.h"
+#include "support/EventPump.h"
+#include "support/FileText.h"
+#include "support/Text.h"
+#include "TestDoubles.h"
+
+namespace box {
+namespace {
+
+TEST(GbkText, LiteralsBecomeGbkBytesAndCountTwoPerCharacter) {
+    Text dot = "·"_gbk;
+    EXPECT_EQ(dot, "\xA1\xA4");
+    Text name = "汀芷·软件盒子"_gbk;
+    EXPECT_EQ(name.size(), 14u);
+    EXPECT_EQ(GbkToUtf8(name), "汀芷·软件盒子");
+    EXPECT_EQ(PadToBytes("软件"_gbk, 6).size(), 6u);
+    EXPECT_EQ(PadToBytes("long text", 3), "long text");
+}
+
+TEST(GbkText, MalformedBytesDoNotLoseTheRest) {
+    // A lone lead byte in the middle and a truncated character at the end.
+    std::string bad = "ab\x81" "cd\xB5";
+    std::string utf8 = GbkToUtf8(bad);
+    EXPECT_NE(utf8.find("ab"), std::string::npos);
+    EXPECT_NE(utf8.find("d"), std::string::npos);
+    bool ok = true;
+    EXPECT_EQ(ConvertEncoding(bad, "GBK", "UTF-8", &ok), "");
+    EXPECT_FALSE(ok);
+}
+
+TEST(GbkText, AsciiLowerLeavesTrailBytesAlone) {
+    // 0xB5 0x5A: the trail byte 'Z' must not be lowered.
+    std::string s = "AB\xB5Z";
+    EXPECT_EQ(AsciiLower(s), "ab\xB5Z");
+}
+
+TEST(GbkText, LeadingNumber) {
+    EXPECT_EQ(LeadingNumber("12abc"), 12);
+    EXPECT_EQ(LeadingNumber("-0.5"), -0.5);
+    EXPECT_EQ(LeadingNumber("+3"), 3);
+    EXPECT_EQ(LeadingNumber("1e3x"), 1000);
+    EXPECT_EQ(LeadingNumber("1e"), 1);
+    EXPECT_EQ(LeadingNumber("abc"), 0);
+    EXPECT_EQ(LeadingNumber(""), 0);
+    EXPECT_EQ(LeadingNumber("0x10"), 0);
+    EXPECT_EQ(LeadingNumber("."), 0);
+}
+
+TEST(GbkText, SplitAndReplace) {
+    EXPECT_EQ(Split("a|b||c", "|"), (std::vector<Text>{"a", "b", "", "c"}));
+    EXPECT_EQ(Split("", "|"), (std::vector<Text>{""}));
+    EXPECT_EQ(ReplaceAll("a\r\nb\r\n", "\r\n", "┊*┊"_gbk), "a" + "┊*┊"_gbk + "b" + "┊*┊"_gbk);
+}
+
+TEST(BoxPaths, GbkNamesMapToUtf8AndBackslashesToFolders) {
+    Text p = JoinPath("/tmp/box", "汀芷·软件盒子.ini"_gbk);
+    EXPECT_EQ(FsPath(p).string(), "/tmp/box/汀芷·软件盒子.ini");
+    // 0x5C as GBK trail byte (U+4E28 "丨" is 0xD8 0x5C? no: use a known one).
+    Text withTrail = "\x81\x5C";  // a GBK character whose trail byte is '\'
+    EXPECT_EQ(FileNamePart("/a/" + withTrail), withTrail);
+    EXPECT_EQ(FolderPart("/a/" + withTrail), "/a");
+    EXPECT_EQ(FolderPart("name"), "");
+    EXPECT_FALSE(ExecutableFolder().empty());
+    EXPECT_FALSE(ExecutableName().empty());
+}
+
+TEST(FileTextTest, ReadStopsAtZeroAndGivesDefaultForMissingOrEmpty) {
+    test::TempDir dir;
+    Text path = JoinPath(dir.gbk(), "文件.txt"_gbk);
+    EXPECT_EQ(ReadFileText(path, "def"), "def");
+    ASSERT_TRUE(WriteFileText(path, std::string("ab\0cd", 5)));
+    EXPECT_EQ(ReadFileText(path), "ab");
+    ASSERT_TRUE(WriteFileText(path, "xy", true));
+    EXPECT_EQ(ReadFileBytes(path)->size(), 7u);
+    ASSERT_TRUE(WriteFileText(path, ""));
+    EXPECT_EQ(ReadFileText(path, "def"), "def");
+    EXPECT_TRUE(DeleteFile(path));
+    EXPECT_FALSE(FileExists(path));
+}
+
+TEST(Dialog, AskUserAddsInformationIconAndSystemModal) {
+    test::ScriptedDialogs dialogs;
+    dialogs.answers = {kButtonCancel};
+    EXPECT_EQ(AskUser(dialogs, "x", kMbOkCancel), kButtonCancel);
+    EXPECT_EQ(dialogs.shown[0].flags, kMbOkCancel | kMbIconInformation | kMbSystemModal);
+    EXPECT_EQ(dialogs.shown[0].title, "汀芷："_gbk);
+    AskUser(dialogs, "x", kMbYesNo | kMbIconWarning, "t");
+    EXPECT_EQ(dialogs.shown[1].flags, kMbYesNo | kMbIconWarning | kMbSystemModal);
+    EXPECT_EQ(dialogs.shown[1].title, "t");
+    ShowPlainMessage(dialogs, "y");
+    EXPECT_EQ(dialogs.shown[2].flags, kMbTaskModal);
+    EXPECT_EQ(dialogs.shown[2].title, "信息："_gbk);
+    ShowPlainMessage(dialogs, "y", kMbSystemModal);
+    EXPECT_EQ(dialogs.shown[3].flags, kMbSystemModal);
+}
+
+TEST(Waiting, WaitWithEventsPumpsEveryTenMillisecondsAndHonoursStop) {
+    test::ScriptedEventPump pump;
+    WaitWithEvents(pump, 1000);
+    EXPECT_EQ(pump.sleptMs, 1000);
+    EXPECT_EQ(pump.pumps, 100);
+
+    std::atomic<bool> stop{false};
+    test::ScriptedEventPump pump2;
+    pump2.onEveryPump = [&] {
+        if (pump2.pumps == 3) stop = true;
+    };
+    WaitWithEvents(pump2, 1000, &stop);
+    EXPECT_EQ(pump2.pumps, 3);
+    EXPECT_EQ(pump2.sleptMs, 30);
+}
+
+}  // namespace
+}  // namespace box

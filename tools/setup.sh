@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the box needs to build, run and test.
+set -euo pipefail
+packages=(build-essential cmake ninja-build pkg-config libarchive-dev libcurl4-openssl-dev
+  libcpp-httplib-dev qt6-base-dev libqt6test6 libgtest-dev libbenchmark-dev unicode-data
+  bzip2 xvfb xauth fonts-wqy-microhei curl python3)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update
+$sudo apt-get install -y --no-install-recommends "${missing[@]}"
