@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the box needs to build, run and test.
 set -euo pipefail
-packages=(build-essential cmake ninja-build pkg-config libarchive-dev libcurl4-openssl-dev
+packages=(build-essential cmake ninja-build pkg-config libarchive-dev libcurl4-openssl-dev libpng-dev
   libcpp-httplib-dev qt6-base-dev libqt6test6 libgtest-dev libbenchmark-dev unicode-data
   bzip2 xvfb xauth fonts-wqy-microhei curl python3)
 missing=()
