@@ -24,10 +24,10 @@ struct ControlState {
     Text tag;  // the row's 1-based index as decimal text
     bool enabled = true;
     bool visible = false;
-    int progress = 0;            // progress control: 0..100
+    int progress = 0;               // progress control: 0..100
     unsigned textColor = 0xFF0000;  // name control
-    bool emphasis = false;       // name control: hovered style on
-    std::string iconBmp;         // icon control: BMP bytes; empty = template picture
+    bool emphasis = false;          // name control: hovered style on
+    std::string iconBmp;            // icon control: BMP bytes; empty = template picture
 };
 
 struct ProgramRow {

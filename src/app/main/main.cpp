@@ -1,8 +1,87 @@
+// The box without its window: runs the start-up, says on stdout what it did,
+// removes a pending update program and ends with the exit clean-up.
+
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
+
+#include "app/StartUp.h"
+#include "support/BoxFolder.h"
+#include "support/Dialogs.h"
+#include "support/EventPump.h"
+
+namespace {
+
+// Message boxes on a console: the text goes to stdout, the answer is OK.
+class ConsoleDialogs : public box::Dialogs {
+public:
+    int ShowMessage(const box::Text& text, unsigned flags, const box::Text& title) override {
+        std::printf("[%s] %s\n", box::GbkToUtf8(title).c_str(), box::GbkToUtf8(text).c_str());
+        return box::kButtonOk;
+    }
+};
+
+// Also reached by std::exit from deeper down, as the window's exit will.
+box::BoxProcess* runningProcess = nullptr;
+
+void RunExitCleanUp() {
+    if (runningProcess) runningProcess->ExitCleanUp();
+}
+
+const char* Describe(box::ShortcutRepair repair) {
+    switch (repair) {
+        case box::ShortcutRepair::kSkipped:
+            return "left alone (offline start)";
+        case box::ShortcutRepair::kKept:
+            return "kept (target is this executable)";
+        case box::ShortcutRepair::kRewritten:
+            return "rewritten";
+        case box::ShortcutRepair::kFailed:
+            return "could not be written";
+    }
+    return "";
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     std::setlocale(LC_CTYPE, "C.UTF-8");
-    std::puts("softbox: start-up not built yet");
+    box::NullEventPump pump;
+    ConsoleDialogs dialogs;
+    box::BoxProcess process(box::ExecutableFolder(), box::ExecutableName(), pump, dialogs);
+    runningProcess = &process;
+    std::atexit(RunExitCleanUp);
+
+    box::StartUpReport report = process.Start(box::CommandLineArguments(argc, argv));
+    std::printf("mode: %s\n", report.offlineMode ? "offline" : "online");
+    std::printf("offline shortcut %s: %s\n", box::GbkToUtf8(process.offlineShortcutPath()).c_str(),
+                Describe(report.shortcut));
+    std::printf("settings file %s: %s\n", box::GbkToUtf8(process.settingsPath()).c_str(),
+                report.settingsWritable ? "opened" : "read-only or unavailable");
+
+    if (!report.pendingDeletePath.empty()) {
+        const std::string utf8 = box::GbkToUtf8(report.pendingDeletePath);
+        const char* path = utf8.c_str();
+        // The window ticks forever; without one, give up after a few seconds.
+        for (int tick = 1;; ++tick) {
+            box::PendingDeletion result = process.PendingDeletionTick();
+            if (result == box::PendingDeletion::kDeleted) {
+                std::printf("pending deletion %s: deleted\n", path);
+            } else if (result == box::PendingDeletion::kNothing) {
+                std::printf("pending deletion %s: no such file\n", path);
+            } else if (result == box::PendingDeletion::kRefused) {
+                std::printf("pending deletion %s: not the update program, left alone\n", path);
+            } else if (tick >= 5) {
+                std::printf("pending deletion %s: still not deletable, given up\n", path);
+            } else {
+                box::WaitWithEvents(pump, box::BoxProcess::kPendingDeletionPeriodMs);
+                continue;
+            }
+            break;
+        }
+    }
+
+    process.ExitCleanUp();
+    runningProcess = nullptr;
     return 0;
 }

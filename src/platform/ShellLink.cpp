@@ -1,0 +1,725 @@
+#include "platform/ShellLink.h"
+
+#include <sys/stat.h>
+
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <filesystem>
+#include <vector>
+
+#include "support/BoxFolder.h"
+#include "support/FileText.h"
+
+namespace box {
+
+namespace {
+
+constexpr std::uint32_t kHeaderSize = 0x4C;
+constexpr std::uintmax_t kMaxShortcutBytes = 4 << 20;
+constexpr std::array<unsigned char, 16> kLinkClsid = {
+    0x01, 0x14, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+
+enum LinkFlag : std::uint32_t {
+    kHasLinkTargetIdList = 0x1,
+    kHasLinkInfo = 0x2,
+    kHasName = 0x4,
+    kHasRelativePath = 0x8,
+    kHasWorkingDir = 0x10,
+    kHasArguments = 0x20,
+    kHasIconLocation = 0x40,
+    kIsUnicode = 0x80,
+    kForceNoLinkInfo = 0x100,
+};
+
+enum LinkInfoFlag : std::uint32_t {
+    kVolumeIdAndLocalBasePath = 0x1,
+    kCommonNetworkRelativeLinkAndPathSuffix = 0x2,
+};
+
+constexpr std::uint32_t kFileAttributeDirectory = 0x10;
+constexpr std::uint32_t kFileAttributeArchive = 0x20;
+constexpr std::uint32_t kDriveFixed = 3;
+constexpr std::uint32_t kLinkInfoHeaderAnsi = 0x1C;
+constexpr std::uint32_t kLinkInfoHeaderUnicode = 0x24;
+constexpr std::uint32_t kNetLinkHeaderAnsi = 0x14;
+constexpr std::uint32_t kNetLinkHeaderUnicode = 0x1C;
+
+constexpr std::uint8_t kHotKeyShift = 0x01;
+constexpr std::uint8_t kHotKeyControl = 0x02;
+constexpr std::uint8_t kHotKeyAlt = 0x04;
+
+// ---------------------------------------------------------------- encoding
+
+// GBK -> UTF-16LE bytes. Malformed GBK becomes '?' first, so this never fails.
+std::string ToUtf16(const Text& gbk) {
+    return ConvertEncoding(GbkToUtf8(gbk), "UTF-8", "UTF-16LE");
+}
+
+// UTF-16LE bytes -> GBK. Characters GBK lacks and unpaired surrogates become
+// '?', so a damaged name still reads as text.
+Text FromUtf16(std::string_view utf16) {
+    std::string clean(utf16.substr(0, utf16.size() & ~std::size_t{1}));
+    auto unit = [&](std::size_t i) {
+        return static_cast<unsigned>(static_cast<unsigned char>(clean[i])) |
+               static_cast<unsigned>(static_cast<unsigned char>(clean[i + 1])) << 8;
+    };
+    for (std::size_t i = 0; i < clean.size(); i += 2) {
+        unsigned u = unit(i);
+        if (u >= 0xD800 && u <= 0xDBFF && i + 3 < clean.size()) {
+            unsigned next = unit(i + 2);
+            if (next >= 0xDC00 && next <= 0xDFFF) {
+                i += 2;
+                continue;
+            }
+        }
+        if (u >= 0xD800 && u <= 0xDFFF) {
+            clean[i] = '?';
+            clean[i + 1] = '\0';
+        }
+    }
+    bool ok = false;
+    Text out = ConvertEncoding(clean, "UTF-16LE", "GBK//TRANSLIT", &ok);
+    return ok ? out : Text();
+}
+
+bool IsAscii(std::string_view text) {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- reading
+
+// Bounds-checked little-endian reads over a byte range; every read that would
+// leave the range fails instead.
+class ByteView {
+public:
+    explicit ByteView(std::string_view bytes) : bytes_(bytes) {}
+
+    std::size_t size() const { return bytes_.size(); }
+
+    bool U16(std::size_t at, std::uint32_t& out) const {
+        if (at > bytes_.size() || bytes_.size() - at < 2) return false;
+        out = Byte(at) | Byte(at + 1) << 8;
+        return true;
+    }
+    bool U32(std::size_t at, std::uint32_t& out) const {
+        if (at > bytes_.size() || bytes_.size() - at < 4) return false;
+        out = Byte(at) | Byte(at + 1) << 8 | Byte(at + 2) << 16 | Byte(at + 3) << 24;
+        return true;
+    }
+    bool Slice(std::size_t at, std::size_t length, std::string_view& out) const {
+        if (at > bytes_.size() || bytes_.size() - at < length) return false;
+        out = bytes_.substr(at, length);
+        return true;
+    }
+    // A zero-terminated byte string starting at `at`.
+    bool CString(std::size_t at, Text& out) const {
+        if (at >= bytes_.size()) return false;
+        std::size_t end = bytes_.find('\0', at);
+        if (end == std::string_view::npos) return false;
+        out.assign(bytes_.substr(at, end - at));
+        return true;
+    }
+    // A UTF-16LE string ending in a zero unit, starting at `at`.
+    bool WString(std::size_t at, Text& out) const {
+        for (std::size_t i = at; i < bytes_.size() && bytes_.size() - i >= 2; i += 2) {
+            if (bytes_[i] == '\0' && bytes_[i + 1] == '\0') {
+                out = FromUtf16(bytes_.substr(at, i - at));
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    std::uint32_t Byte(std::size_t at) const { return static_cast<unsigned char>(bytes_[at]); }
+    std::string_view bytes_;
+};
+
+// The local path of a LinkInfo: the Unicode copy when there is one, else the
+// ANSI path; with the common path suffix appended.
+bool ReadLocalPath(const ByteView& info, std::uint32_t headerSize, Text& target) {
+    std::uint32_t volumeOffset = 0, baseOffset = 0, suffixOffset = 0, volumeSize = 0;
+    if (!info.U32(12, volumeOffset) || !info.U32(16, baseOffset) || !info.U32(24, suffixOffset))
+        return false;
+    if (!info.U32(volumeOffset, volumeSize) || volumeSize < 0x10) return false;
+    std::string_view volume;
+    if (!info.Slice(volumeOffset, volumeSize, volume)) return false;
+
+    Text base, suffix;
+    if (!info.CString(baseOffset, base)) return false;
+    if (suffixOffset != 0 && !info.CString(suffixOffset, suffix)) return false;
+
+    if (headerSize >= kLinkInfoHeaderUnicode) {
+        std::uint32_t baseUnicode = 0, suffixUnicode = 0;
+        if (!info.U32(28, baseUnicode) || !info.U32(32, suffixUnicode)) return false;
+        if (baseUnicode != 0) {
+            Text wideBase, wideSuffix;
+            if (!info.WString(baseUnicode, wideBase)) return false;
+            if (suffixUnicode != 0 && !info.WString(suffixUnicode, wideSuffix)) return false;
+            if (!wideBase.empty()) {
+                base = wideBase;
+                if (suffixUnicode != 0) suffix = wideSuffix;
+            }
+        }
+    }
+    target = base + suffix;
+    return true;
+}
+
+// The share name of a network LinkInfo, joined with the common path suffix.
+bool ReadNetworkPath(const ByteView& info, Text& target) {
+    std::uint32_t netOffset = 0, suffixOffset = 0, netSize = 0, nameOffset = 0;
+    if (!info.U32(20, netOffset) || !info.U32(24, suffixOffset)) return false;
+    if (!info.U32(netOffset, netSize) || netSize < kNetLinkHeaderAnsi) return false;
+    std::string_view netBytes;
+    if (!info.Slice(netOffset, netSize, netBytes)) return false;
+    ByteView net(netBytes);
+    if (!net.U32(8, nameOffset)) return false;
+
+    Text name, suffix;
+    if (!net.CString(nameOffset, name)) return false;
+    if (nameOffset > kNetLinkHeaderAnsi) {
+        std::uint32_t nameUnicode = 0;
+        if (!net.U32(kNetLinkHeaderAnsi, nameUnicode)) return false;
+        Text wide;
+        if (nameUnicode != 0 && net.WString(nameUnicode, wide) && !wide.empty()) name = wide;
+    }
+    if (suffixOffset != 0 && !info.CString(suffixOffset, suffix)) return false;
+    target = suffix.empty() ? name : name + "\\" + suffix;
+    return true;
+}
+
+// Parses the LinkInfo at `at`; advances `at` past it.
+bool ReadLinkInfo(const ByteView& file, std::size_t& at, Text& target) {
+    std::uint32_t size = 0, headerSize = 0, flags = 0;
+    if (!file.U32(at, size) || size < kLinkInfoHeaderAnsi) return false;
+    std::string_view bytes;
+    if (!file.Slice(at, size, bytes)) return false;
+    at += size;
+    ByteView info(bytes);
+    if (!info.U32(4, headerSize) || !info.U32(8, flags)) return false;
+    if (headerSize < kLinkInfoHeaderAnsi || headerSize > size) return false;
+
+    if (flags & kVolumeIdAndLocalBasePath) return ReadLocalPath(info, headerSize, target);
+    if (flags & kCommonNetworkRelativeLinkAndPathSuffix) return ReadNetworkPath(info, target);
+    target.clear();
+    return true;
+}
+
+bool ReadCountedString(const ByteView& file, std::size_t& at, bool unicode, Text& out) {
+    std::uint32_t count = 0;
+    if (!file.U16(at, count)) return false;
+    std::size_t length = unicode ? std::size_t{count} * 2 : count;
+    std::string_view raw;
+    if (!file.Slice(at + 2, length, raw)) return false;
+    at += 2 + length;
+    out = unicode ? FromUtf16(raw) : Text(raw);
+    return true;
+}
+
+// Splits at "\" and "/", stepping over GBK characters so a trail byte 0x5C is
+// no separator.
+std::vector<Text> PathComponents(const Text& path) {
+    std::vector<Text> parts(1);
+    for (std::size_t i = 0; i < path.size();) {
+        std::size_t n = GbkCharLength(path, i);
+        if (n == 1 && (path[i] == '\\' || path[i] == '/')) {
+            parts.emplace_back();
+        } else {
+            parts.back().append(path, i, n);
+        }
+        i += n;
+    }
+    return parts;
+}
+
+// A link's relative path applied to the folder the link lies in. Walking
+// above the folder's root gives "".
+Text ResolveRelative(const Text& folder, const Text& relative) {
+    if (folder.empty() || relative.empty()) return {};
+    Text result = folder;
+    for (const Text& part : PathComponents(relative)) {
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            Text up = FolderPart(result);
+            if (up.empty() || up.back() == ':') return {};
+            result = up;
+        } else {
+            result += "\\" + part;
+        }
+    }
+    return result;
+}
+
+// ---------------------------------------------------------------- writing
+
+void PutU16(std::string& out, std::uint32_t value) {
+    out.push_back(static_cast<char>(value & 0xFF));
+    out.push_back(static_cast<char>((value >> 8) & 0xFF));
+}
+
+void PutU32(std::string& out, std::uint32_t value) {
+    PutU16(out, value & 0xFFFF);
+    PutU16(out, value >> 16);
+}
+
+void PutU64(std::string& out, std::uint64_t value) {
+    PutU32(out, static_cast<std::uint32_t>(value));
+    PutU32(out, static_cast<std::uint32_t>(value >> 32));
+}
+
+void SetU32(std::string& out, std::size_t at, std::uint32_t value) {
+    std::string bytes;
+    PutU32(bytes, value);
+    out.replace(at, 4, bytes);
+}
+
+std::uint64_t ToFileTime(const struct timespec& ts) {
+    constexpr std::int64_t kEpochDifference = 11644473600;  // 1601-01-01 to 1970-01-01
+    std::int64_t seconds = static_cast<std::int64_t>(ts.tv_sec) + kEpochDifference;
+    if (seconds < 0) return 0;
+    return static_cast<std::uint64_t>(seconds) * 10000000u +
+           static_cast<std::uint64_t>(ts.tv_nsec / 100);
+}
+
+// Header facts about the target file, taken from the file when it exists.
+struct TargetFacts {
+    std::uint32_t attributes = kFileAttributeArchive;
+    std::uint64_t accessTime = 0;
+    std::uint64_t writeTime = 0;
+    std::uint32_t size = 0;
+};
+
+TargetFacts StatTarget(const Text& target) {
+    TargetFacts facts;
+    struct stat st {};
+    if (target.empty() || ::stat(FsPath(target).c_str(), &st) != 0) return facts;
+    facts.attributes = S_ISDIR(st.st_mode) ? kFileAttributeDirectory : kFileAttributeArchive;
+    facts.accessTime = ToFileTime(st.st_atim);
+    facts.writeTime = ToFileTime(st.st_mtim);
+    facts.size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint32_t>(st.st_size);
+    return facts;
+}
+
+bool IsAbsolutePath(const Text& path) {
+    if (!path.empty() && (path[0] == '\\' || path[0] == '/')) return true;
+    return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) &&
+           path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+}
+
+bool IsUncPath(const Text& path) {
+    return path.size() > 2 && (path[0] == '\\' || path[0] == '/') &&
+           (path[1] == '\\' || path[1] == '/');
+}
+
+// Number of leading components that make up the path's root: "C:", "" for a
+// rooted path, or "", "", server, share for a UNC path.
+std::size_t RootLength(const Text& path) {
+    if (IsUncPath(path)) return 4;
+    return 1;
+}
+
+// The target relative to the link's folder (".\x" or "..\..\x"), or "" when
+// they do not share a root.
+Text RelativeTarget(const Text& lnkFolder, const Text& target) {
+    bool driveRoot = lnkFolder.size() == 2 && lnkFolder[1] == ':';  // a link in "C:\"
+    if (!(driveRoot || IsAbsolutePath(lnkFolder)) || !IsAbsolutePath(target)) return {};
+    std::vector<Text> from = PathComponents(lnkFolder);
+    std::vector<Text> to = PathComponents(target);
+    std::size_t root = RootLength(target);
+    if (RootLength(lnkFolder) != root || from.size() < root || to.size() <= root) return {};
+    for (std::size_t i = root; i < from.size(); ++i) {
+        if (from[i].empty()) return {};
+    }
+    for (std::size_t i = root; i < to.size(); ++i) {
+        if (to[i].empty()) return {};
+    }
+    std::size_t common = 0;
+    while (common < from.size() && common < to.size() && from[common] == to[common]) ++common;
+    if (common < root || common == to.size()) return {};
+
+    Text relative;
+    for (std::size_t i = common; i < from.size(); ++i) relative += "..\\";
+    if (relative.empty()) relative = ".\\";
+    for (std::size_t i = common; i < to.size(); ++i) {
+        relative += to[i];
+        if (i + 1 < to.size()) relative += "\\";
+    }
+    return relative;
+}
+
+// "file,index" -> file and index; without a numeric index the whole text is
+// the file.
+void SplitIconLocation(const Text& location, Text& file, std::int32_t& index) {
+    file = location;
+    index = 0;
+    std::size_t comma = location.rfind(',');
+    if (comma == Text::npos) return;
+    std::string_view number(location);
+    number.remove_prefix(comma + 1);
+    while (!number.empty() && number.front() == ' ') number.remove_prefix(1);
+    while (!number.empty() && number.back() == ' ') number.remove_suffix(1);
+    const char* first = number.data();
+    const char* last = first + number.size();
+    if (!number.empty() && *first == '+') ++first;
+    std::int32_t value = 0;
+    auto [end, ec] = std::from_chars(first, last, value);
+    if (number.empty() || ec != std::errc() || end != last) return;
+    file = location.substr(0, comma);
+    index = value;
+}
+
+// A zero-terminated ANSI string, then optionally a zero-terminated UTF-16 copy.
+void PutCString(std::string& out, const Text& text) {
+    out += text;
+    out.push_back('\0');
+}
+
+void PutWString(std::string& out, const Text& text) {
+    out += ToUtf16(text);
+    PutU16(out, 0);
+}
+
+// LinkInfo for a local path: VolumeID, LocalBasePath and an empty suffix.
+std::string LocalLinkInfo(const Text& target) {
+    bool unicode = !IsAscii(target);
+    std::uint32_t headerSize = unicode ? kLinkInfoHeaderUnicode : kLinkInfoHeaderAnsi;
+    std::string body;
+    std::uint32_t volumeOffset = headerSize;
+    PutU32(body, 0x11);  // VolumeID: size, drive type, serial, label offset, empty label
+    PutU32(body, kDriveFixed);
+    PutU32(body, 0);
+    PutU32(body, 0x10);
+    body.push_back('\0');
+    std::uint32_t baseOffset = headerSize + static_cast<std::uint32_t>(body.size());
+    PutCString(body, target);
+    std::uint32_t suffixOffset = headerSize + static_cast<std::uint32_t>(body.size());
+    PutCString(body, "");
+    std::uint32_t baseUnicode = 0, suffixUnicode = 0;
+    if (unicode) {
+        baseUnicode = headerSize + static_cast<std::uint32_t>(body.size());
+        PutWString(body, target);
+        suffixUnicode = headerSize + static_cast<std::uint32_t>(body.size());
+        PutWString(body, "");
+    }
+
+    std::string info;
+    PutU32(info, headerSize + static_cast<std::uint32_t>(body.size()));
+    PutU32(info, headerSize);
+    PutU32(info, kVolumeIdAndLocalBasePath);
+    PutU32(info, volumeOffset);
+    PutU32(info, baseOffset);
+    PutU32(info, 0);
+    PutU32(info, suffixOffset);
+    if (unicode) {
+        PutU32(info, baseUnicode);
+        PutU32(info, suffixUnicode);
+    }
+    return info + body;
+}
+
+// LinkInfo for "\\server\share\rest": the share in a CommonNetworkRelativeLink,
+// the rest as the common path suffix.
+std::string NetworkLinkInfo(const Text& target) {
+    std::vector<Text> parts = PathComponents(target);
+    Text share = "\\\\" + parts[2] + "\\" + parts[3];
+    Text suffix;
+    for (std::size_t i = 4; i < parts.size(); ++i) {
+        suffix += parts[i];
+        if (i + 1 < parts.size()) suffix += "\\";
+    }
+    bool unicode = !IsAscii(target);
+
+    std::string net;
+    std::uint32_t netHeader = unicode ? kNetLinkHeaderUnicode : kNetLinkHeaderAnsi;
+    PutU32(net, 0);  // size, set below
+    PutU32(net, 0);  // neither device nor provider type is valid
+    PutU32(net, netHeader);
+    PutU32(net, 0);
+    PutU32(net, 0);
+    if (unicode) {
+        PutU32(net, 0);  // NetNameOffsetUnicode, set below
+        PutU32(net, 0);
+    }
+    PutCString(net, share);
+    if (unicode) {
+        SetU32(net, kNetLinkHeaderAnsi, static_cast<std::uint32_t>(net.size()));
+        PutWString(net, share);
+    }
+    SetU32(net, 0, static_cast<std::uint32_t>(net.size()));
+
+    std::uint32_t headerSize = unicode ? kLinkInfoHeaderUnicode : kLinkInfoHeaderAnsi;
+    std::string body = net;
+    std::uint32_t suffixOffset = headerSize + static_cast<std::uint32_t>(body.size());
+    PutCString(body, suffix);
+    std::uint32_t suffixUnicode = 0;
+    if (unicode) {
+        suffixUnicode = headerSize + static_cast<std::uint32_t>(body.size());
+        PutWString(body, suffix);
+    }
+
+    std::string info;
+    PutU32(info, headerSize + static_cast<std::uint32_t>(body.size()));
+    PutU32(info, headerSize);
+    PutU32(info, kCommonNetworkRelativeLinkAndPathSuffix);
+    PutU32(info, 0);
+    PutU32(info, 0);
+    PutU32(info, headerSize);
+    PutU32(info, suffixOffset);
+    if (unicode) {
+        PutU32(info, 0);
+        PutU32(info, suffixUnicode);
+    }
+    return info + body;
+}
+
+bool IsShareTarget(const Text& target) {
+    if (!IsUncPath(target)) return false;
+    std::vector<Text> parts = PathComponents(target);
+    return parts.size() >= 4 && !parts[2].empty() && !parts[3].empty();
+}
+
+// A counted UTF-16 string; false when it is too long for its 16-bit count.
+bool PutCountedString(std::string& out, const Text& text) {
+    std::string wide = ToUtf16(text);
+    if (wide.size() / 2 > 0xFFFF) return false;
+    PutU16(out, static_cast<std::uint32_t>(wide.size() / 2));
+    out += wide;
+    return true;
+}
+
+struct HotKeyName {
+    const char* name;
+    std::uint8_t key;
+};
+
+// The keys a shortcut's hot key may use besides letters, digits and F1..F24.
+constexpr HotKeyName kNamedKeys[] = {
+    {"numlock", 0x90},     {"num lock", 0x90}, {"scrolllock", 0x91},
+    {"scroll lock", 0x91}, {"scroll", 0x91},
+};
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
+        text.remove_prefix(1);
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
+        text.remove_suffix(1);
+    return text;
+}
+
+std::optional<std::uint8_t> KeyCode(std::string_view name) {
+    Text lower = AsciiLower(name);
+    if (lower.size() == 1) {
+        char c = lower[0];
+        if (c >= 'a' && c <= 'z') return static_cast<std::uint8_t>(c - 'a' + 'A');
+        if (c >= '0' && c <= '9') return static_cast<std::uint8_t>(c);
+        return std::nullopt;
+    }
+    if (lower.size() <= 3 && lower[0] == 'f') {
+        int n = 0;
+        auto [end, ec] = std::from_chars(lower.data() + 1, lower.data() + lower.size(), n);
+        if (ec == std::errc() && end == lower.data() + lower.size() && lower[1] != '0' && n >= 1 &&
+            n <= 24)
+            return static_cast<std::uint8_t>(0x70 + n - 1);
+        return std::nullopt;
+    }
+    for (const HotKeyName& k : kNamedKeys) {
+        if (lower == k.name) return k.key;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::uint16_t> ParseHotKey(std::string_view text) {
+    text = Trim(text);
+    if (text.empty()) return std::uint16_t{0};
+    std::uint8_t modifiers = 0;
+    std::optional<std::uint8_t> key;
+    for (const Text& raw : Split(text, "+")) {
+        std::string_view part = Trim(raw);
+        if (key) return std::nullopt;  // nothing may follow the key
+        Text lower = AsciiLower(part);
+        if (lower == "ctrl" || lower == "control") {
+            modifiers |= kHotKeyControl;
+        } else if (lower == "alt") {
+            modifiers |= kHotKeyAlt;
+        } else if (lower == "shift") {
+            modifiers |= kHotKeyShift;
+        } else {
+            key = KeyCode(part);
+            if (!key) return std::nullopt;
+        }
+    }
+    if (!key) return std::nullopt;
+    return static_cast<std::uint16_t>(*key | modifiers << 8);
+}
+
+Text FormatHotKey(std::uint16_t hotKey) {
+    std::uint8_t key = hotKey & 0xFF;
+    std::uint8_t modifiers = hotKey >> 8;
+    Text name;
+    if (key >= 'A' && key <= 'Z') {
+        name = Text(1, static_cast<char>(key));
+    } else if (key >= '0' && key <= '9') {
+        name = Text(1, static_cast<char>(key));
+    } else if (key >= 0x70 && key <= 0x87) {
+        name = "F" + ToText(key - 0x70 + 1);
+    } else if (key == 0x90) {
+        name = "NumLock";
+    } else if (key == 0x91) {
+        name = "ScrollLock";
+    } else {
+        return {};
+    }
+    Text text;
+    if (modifiers & kHotKeyControl) text += "Ctrl+";
+    if (modifiers & kHotKeyAlt) text += "Alt+";
+    if (modifiers & kHotKeyShift) text += "Shift+";
+    return text + name;
+}
+
+std::optional<std::string> BuildShortcutBytes(const Text& lnkPath, const Text& target,
+                                              const ShortcutOptions& options) {
+    std::uint32_t flags = kIsUnicode;
+    std::string linkInfo;
+    if (!target.empty()) {
+        flags |= kHasLinkInfo;
+        linkInfo = IsShareTarget(target) ? NetworkLinkInfo(target) : LocalLinkInfo(target);
+    }
+
+    // Strings in the order the format fixes; each with its flag.
+    std::string strings;
+    auto addString = [&](const std::optional<Text>& value, LinkFlag flag) {
+        if (!value || value->empty()) return true;
+        flags |= flag;
+        return PutCountedString(strings, *value);
+    };
+    Text relative = RelativeTarget(FolderPart(lnkPath), target);
+    Text iconFile;
+    std::int32_t iconIndex = 0;
+    if (options.iconLocation) SplitIconLocation(*options.iconLocation, iconFile, iconIndex);
+    if (!addString(options.description, kHasName) ||
+        !addString(relative.empty() ? std::nullopt : std::optional<Text>(relative),
+                   kHasRelativePath) ||
+        !addString(options.workingDirectory, kHasWorkingDir) ||
+        !addString(options.arguments, kHasArguments) ||
+        !addString(options.iconLocation ? std::optional<Text>(iconFile) : std::nullopt,
+                   kHasIconLocation))
+        return std::nullopt;
+    if (iconFile.empty()) iconIndex = 0;
+
+    std::uint16_t hotKey = 0;
+    if (options.hotKey) hotKey = ParseHotKey(*options.hotKey).value_or(0);
+    std::uint32_t show = kShowNormal;
+    if (options.windowStyle &&
+        (*options.windowStyle == kShowMaximized || *options.windowStyle == kShowMinNoActive))
+        show = static_cast<std::uint32_t>(*options.windowStyle);
+
+    TargetFacts facts = StatTarget(target);
+    std::string out;
+    PutU32(out, kHeaderSize);
+    out.append(reinterpret_cast<const char*>(kLinkClsid.data()), kLinkClsid.size());
+    PutU32(out, flags);
+    PutU32(out, facts.attributes);
+    PutU64(out, 0);  // creation time is not known here
+    PutU64(out, facts.accessTime);
+    PutU64(out, facts.writeTime);
+    PutU32(out, facts.size);
+    PutU32(out, static_cast<std::uint32_t>(iconIndex));
+    PutU32(out, show);
+    PutU16(out, hotKey);
+    PutU16(out, 0);
+    PutU32(out, 0);
+    PutU32(out, 0);
+    out += linkInfo;
+    out += strings;
+    PutU32(out, 0);  // terminal extra-data block
+    return out;
+}
+
+std::optional<ShortcutInfo> ParseShortcut(std::string_view bytes, const Text& lnkFolder) {
+    ByteView file(bytes);
+    std::uint32_t headerSize = 0, flags = 0, iconIndex = 0, show = 0, hotKey = 0;
+    std::string_view clsid;
+    if (!file.U32(0, headerSize) || headerSize != kHeaderSize) return std::nullopt;
+    if (!file.Slice(4, 16, clsid) ||
+        clsid != std::string_view(reinterpret_cast<const char*>(kLinkClsid.data()), 16))
+        return std::nullopt;
+    if (!file.U32(0x14, flags) || !file.U32(0x38, iconIndex) || !file.U32(0x3C, show) ||
+        !file.U16(0x40, hotKey) || file.size() < kHeaderSize)
+        return std::nullopt;
+
+    std::size_t at = kHeaderSize;
+    if (flags & kHasLinkTargetIdList) {
+        std::uint32_t idListSize = 0;
+        if (!file.U16(at, idListSize)) return std::nullopt;
+        std::string_view idList;
+        if (!file.Slice(at + 2, idListSize, idList)) return std::nullopt;
+        at += 2 + idListSize;
+    }
+
+    ShortcutInfo info;
+    if (flags & kHasLinkInfo) {
+        Text target;
+        if (!ReadLinkInfo(file, at, target)) return std::nullopt;
+        if (!(flags & kForceNoLinkInfo)) info.target = target;
+    }
+
+    bool unicode = (flags & kIsUnicode) != 0;
+    Text iconFile;
+    const std::pair<LinkFlag, Text*> strings[] = {
+        {kHasName, &info.description},
+        {kHasRelativePath, &info.relativePath},
+        {kHasWorkingDir, &info.workingDirectory},
+        {kHasArguments, &info.arguments},
+        {kHasIconLocation, &iconFile},
+    };
+    for (const auto& [flag, field] : strings) {
+        if ((flags & flag) && !ReadCountedString(file, at, unicode, *field)) return std::nullopt;
+    }
+
+    // Extra data: blocks of at least 4 bytes up to the terminal block.
+    for (;;) {
+        std::uint32_t blockSize = 0;
+        if (!file.U32(at, blockSize)) return std::nullopt;
+        if (blockSize < 4) break;
+        std::string_view block;
+        if (!file.Slice(at, blockSize, block)) return std::nullopt;
+        at += blockSize;
+    }
+
+    if (info.target.empty()) info.target = ResolveRelative(lnkFolder, info.relativePath);
+    if (flags & kHasIconLocation)
+        info.iconLocation = iconFile + "," + ToText(static_cast<std::int32_t>(iconIndex));
+    info.hotKey = static_cast<std::uint16_t>(hotKey);
+    info.windowStyle = (show == kShowMaximized || show == kShowMinNoActive)
+                           ? static_cast<int>(show)
+                           : static_cast<int>(kShowNormal);
+    return info;
+}
+
+bool CreateShortcutFile(Text& lnkPath, const Text& target, const ShortcutOptions& options) {
+    if (lnkPath.size() < 4 || AsciiLower(lnkPath.substr(lnkPath.size() - 4)) != ".lnk")
+        lnkPath += ".lnk";
+    std::optional<std::string> bytes = BuildShortcutBytes(lnkPath, target, options);
+    return bytes && WriteFileBytes(lnkPath, *bytes);
+}
+
+Text ReadShortcutTarget(const Text& lnkPath) {
+    if (lnkPath.find(".lnk") == Text::npos) return {};
+    // Shortcuts are a few kilobytes; a huge file by that name is not read whole.
+    std::error_code ec;
+    std::uintmax_t size = std::filesystem::file_size(FsPath(lnkPath), ec);
+    if (ec || size > kMaxShortcutBytes) return {};
+    std::optional<std::string> bytes = ReadFileBytes(lnkPath);
+    if (!bytes) return {};
+    std::optional<ShortcutInfo> info = ParseShortcut(*bytes, FolderPart(lnkPath));
+    return info ? info->target : Text();
+}
+
+}  // namespace box

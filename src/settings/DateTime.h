@@ -1,0 +1,18 @@
+#pragma once
+// A calendar date and time of day as the settings store keeps it: plain
+// fields, no time zone.
+
+namespace box {
+
+struct DateTime {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+
+    friend bool operator==(const DateTime&, const DateTime&) = default;
+};
+
+}  // namespace box

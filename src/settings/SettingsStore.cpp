@@ -1,0 +1,385 @@
+#include "settings/SettingsStore.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "settings/DiskFile.h"
+#include "settings/MemoryFile.h"
+#include "support/BoxFolder.h"
+#include "support/FileText.h"
+
+namespace box {
+
+namespace {
+
+constexpr std::size_t npos = Text::npos;
+constexpr int kMaxInsertTries = 11;
+
+bool FollowsLineEnd(const Text& text, std::size_t pos) {
+    return pos >= 2 && text[pos - 2] == '\r' && text[pos - 1] == '\n';
+}
+
+// The whole file as raw bytes; only regular files are read, so a FIFO or a
+// device under the settings name cannot hang or flood the store.
+std::optional<std::string> ReadRegularFile(const std::filesystem::path& path) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return std::nullopt;
+    return data;
+}
+
+}  // namespace
+
+// A key line found in memoryText: where the key starts, and the value's
+// bytes [valueStart, valueEnd). All 0-based.
+struct SettingsStore::Span {
+    std::size_t keyStart;
+    std::size_t valueStart;
+    std::size_t valueEnd;
+};
+
+SettingsStore::SettingsStore(EventPump& pump, Dialogs& dialogs) : pump_(pump), dialogs_(dialogs) {}
+
+SettingsStore::~SettingsStore() {
+    close();
+}
+
+std::unique_ptr<SettingsStore> SettingsStore::copy() const {
+    auto other = std::make_unique<SettingsStore>(pump_, dialogs_);
+    other->memoryText_ = memoryText_;
+    // Two stores editing one INI file in place, each from its own memory
+    // copy, would garble it: the copy's changes stay in memory.
+    if (file_) other->file_ = std::make_unique<MemoryFile>(file_->readAll().value_or(memoryText_));
+    other->loadedPath_ = loadedPath_;
+    // The edit that is running belongs to this store; the copy drains its
+    // queue at its own next edit.
+    other->busy_ = false;
+    other->queue_ = queue_;
+    other->path_ = path_;
+    other->section_ = section_;
+    other->mode_ = mode_;
+    other->registryPrefix_ = registryPrefix_;
+    other->registryFile_ = registryFile_;
+    return other;
+}
+
+bool SettingsStore::hasFile() const {
+    return file_ != nullptr;
+}
+
+void SettingsStore::close() {
+    file_.reset();
+    fileStale_ = false;
+    memoryText_.clear();
+}
+
+bool SettingsStore::open(const Text& path, int mode) {
+    path_ = path;
+    mode_ = mode;
+    if (mode == kRegistryMode) {
+        close();
+        return true;
+    }
+    return openPath(path, mode == kMemoryMode);
+}
+
+bool SettingsStore::openPath(const Text& path, bool inMemory) {
+    close();
+    loadedPath_ = path;
+    if (path.empty()) {
+        if (!inMemory) return false;
+        file_ = std::make_unique<MemoryFile>();
+        return true;
+    }
+    return bindFile(FsPath(path), inMemory);
+}
+
+bool SettingsStore::bindFile(const std::filesystem::path& file, bool inMemory) {
+    lockConflict_ = false;
+    if (inMemory) {
+        memoryText_ = ReadRegularFile(file).value_or(Text());
+        file_ = std::make_unique<MemoryFile>(memoryText_);
+        return true;
+    }
+    auto disk = DiskFile::Open(file, &lockConflict_);
+    if (disk) {
+        // Read through the locked descriptor so nobody can change the file
+        // between loading and locking.
+        if (auto text = disk->readAll()) {
+            memoryText_ = std::move(*text);
+            file_ = std::move(disk);
+            return true;
+        }
+        disk.reset();
+    }
+    memoryText_ = ReadRegularFile(file).value_or(Text());
+    return false;
+}
+
+void SettingsStore::reload() {
+    if (loadedPath_.empty()) return;
+    if (auto text = ReadRegularFile(FsPath(loadedPath_))) memoryText_ = std::move(*text);
+}
+
+bool SettingsStore::saveAs(const Text& path) {
+    const Text& target = path.empty() ? loadedPath_ : path;
+    if (target.empty()) return false;
+    std::filesystem::path fsTarget = FsPath(target);
+    // Our own open file is rewritten through its descriptor; replacing it by
+    // a new file would leave the descriptor (and its lock) on a deleted one.
+    if (file_ && file_->isFile(fsTarget)) {
+        fileStale_ = !file_->rewrite(memoryText_);
+        return !fileStale_;
+    }
+    // A file that another store keeps open may be read but not written.
+    if (DiskFile::IsLockedByOther(fsTarget)) return false;
+    return WriteFileBytes(target, memoryText_);
+}
+
+void SettingsStore::appendText(const Text& text, bool keepExisting) {
+    if (!keepExisting) eraseBytes(0, memoryText_.size());
+    insertBytes(memoryText_.size(), text);
+}
+
+// ---- edits ------------------------------------------------------------
+
+void SettingsStore::syncFile(bool stepSucceeded) {
+    if (!file_) return;
+    if (!stepSucceeded) fileStale_ = true;
+    if (fileStale_) fileStale_ = !file_->rewrite(memoryText_);
+}
+
+void SettingsStore::insertBytes(std::size_t pos, std::string_view bytes) {
+    memoryText_.insert(pos, bytes);
+    if (file_) syncFile(fileStale_ || file_->insert(pos, bytes));
+}
+
+void SettingsStore::eraseBytes(std::size_t pos, std::size_t count) {
+    memoryText_.erase(pos, count);
+    if (file_) syncFile(fileStale_ || file_->erase(pos, count));
+}
+
+void SettingsStore::replaceBytes(std::size_t pos, std::size_t count, std::string_view bytes) {
+    memoryText_.replace(pos, count, bytes);
+    if (file_) syncFile(fileStale_ || file_->replace(pos, count, bytes));
+}
+
+int SettingsStore::enqueue(QueuedEdit edit) {
+    queue_.push_back(std::move(edit));
+    if (busy_) return kEditQueued;
+    return processQueue();
+}
+
+int SettingsStore::apply(const QueuedEdit& e) {
+    auto arg = [&](std::size_t i) -> const Text& {
+        static const Text empty;
+        return i < e.args.size() ? e.args[i] : empty;
+    };
+    switch (e.kind) {
+        case QueuedEdit::kWriteKey:
+            return writeKeyNow(arg(0), arg(1), arg(2));
+        case QueuedEdit::kDelete:
+            return deleteNow(arg(0), arg(1));
+        case QueuedEdit::kRenameSection:
+            return renameSectionNow(arg(0), arg(1));
+        case QueuedEdit::kRenameKey:
+            return renameKeyNow(arg(0), arg(1), arg(2));
+        default:
+            return kEditFailed;
+    }
+}
+
+int SettingsStore::processQueue() {
+    if (queue_.empty()) return kEditFailed;
+    // Called again from an event handler while an edit runs: the running
+    // call drains the queue when it is done.
+    if (busy_) return kEditQueued;
+    int first = kEditFailed;
+    bool isFirst = true;
+    // A loop rather than recursion: handlers may queue any number of edits.
+    while (!queue_.empty()) {
+        busy_ = true;
+        QueuedEdit edit = queue_.front();
+        int result = apply(edit);
+        if (!queue_.empty()) queue_.pop_front();
+        busy_ = false;
+        if (isFirst) first = result;
+        isFirst = false;
+    }
+    return first;
+}
+
+int SettingsStore::writeKey(const Text& section, const Text& key, const Text& value,
+                            bool immediate) {
+    if (!immediate) return enqueue({QueuedEdit::kWriteKey, {section, key, value}});
+    return writeKeyNow(section, key, value);
+}
+
+int SettingsStore::writeKeyNow(const Text& section, const Text& key, const Text& value) {
+    int headerAppends = 0;
+    int keyInserts = 0;
+    for (;;) {
+        auto start = findSection(section, true);
+        if (!start) {
+            Text header = "[" + section + "]";
+            if (!memoryText_.empty()) header.insert(0, "\r\n");
+            insertBytes(memoryText_.size(), header);
+            if (++headerAppends >= kMaxInsertTries) {
+                reportWriteFailure();
+                return kEditFailed;
+            }
+            continue;
+        }
+        std::size_t headerEnd = *start + section.size() + 1;
+        auto span = findKey(headerEnd, key);
+        if (!span) {
+            // An event handler that keeps removing the key could otherwise
+            // keep this loop going for ever.
+            if (keyInserts++ >= kMaxInsertTries) {
+                reportWriteFailure();
+                return kEditFailed;
+            }
+            insertBytes(headerEnd + 1, "\r\n" + key + "=");
+            continue;
+        }
+        replaceBytes(span->valueStart, span->valueEnd - span->valueStart, value);
+        return kEditDone;
+    }
+}
+
+void SettingsStore::reportWriteFailure() {
+    static const Text warning = "配置模块出现意外，可能导致无法正常保存！详情请咨询汀芷。"_gbk;
+    AskUser(dialogs_, warning, kMbIconWarning);
+    ShowPlainMessage(dialogs_, memoryText_);
+}
+
+int SettingsStore::deleteEntry(const Text& section, const Text& key, bool immediate) {
+    if (!immediate) return enqueue({QueuedEdit::kDelete, {section, key}});
+    return deleteNow(section, key);
+}
+
+int SettingsStore::deleteNow(const Text& section, const Text& key) {
+    auto start = findSection(section, false);
+    if (!start) return kNoSuchSection;
+    std::size_t end = sectionEnd(*start);
+    if (key.empty()) {
+        eraseBytes(*start, end - *start);
+        return kEditDone;
+    }
+    std::size_t line = memoryText_.find("\r\n" + key + "=", *start);
+    if (line == npos || line + 2 >= end) return kNoSuchKey;
+    std::size_t next = memoryText_.find("\r\n", line + 2);
+    if (next == npos) next = memoryText_.size();
+    eraseBytes(line, next - line);
+    return kEditDone;
+}
+
+int SettingsStore::renameSection(const Text& oldName, const Text& newName, bool immediate) {
+    if (!immediate) return enqueue({QueuedEdit::kRenameSection, {oldName, newName}});
+    return renameSectionNow(oldName, newName);
+}
+
+int SettingsStore::renameSectionNow(const Text& oldName, const Text& newName) {
+    auto start = findSection(oldName, false);
+    if (!start) return kNoSuchSection;
+    replaceBytes(*start + 1, oldName.size(), newName);
+    return kEditDone;
+}
+
+int SettingsStore::renameKey(const Text& section, const Text& oldKey, const Text& newKey,
+                             bool immediate) {
+    if (!immediate) return enqueue({QueuedEdit::kRenameKey, {section, oldKey, newKey}});
+    return renameKeyNow(section, oldKey, newKey);
+}
+
+int SettingsStore::renameKeyNow(const Text& section, const Text& oldKey, const Text& newKey) {
+    auto start = findSection(section, false);
+    if (!start) return kNoSuchSection;
+    auto span = findKey(*start + section.size() + 1, oldKey);
+    if (!span) return kNoSuchKey;
+    replaceBytes(span->keyStart, oldKey.size(), newKey);
+    return kEditDone;
+}
+
+// ---- finding ------------------------------------------------------------
+
+std::optional<std::size_t> SettingsStore::findSection(const Text& name, bool pump) {
+    const Text header = "[" + name + "]";
+    std::size_t from = 0;
+    for (;;) {
+        if (pump) pump_.ProcessPendingEvents();
+        std::size_t p = memoryText_.find(header, from);
+        if (p == npos) return std::nullopt;
+        if (p == 0 || FollowsLineEnd(memoryText_, p)) return p;
+        from = p + 1;
+    }
+}
+
+std::optional<SettingsStore::Span> SettingsStore::findKey(std::size_t headerEnd, const Text& key) {
+    std::size_t line = memoryText_.find("\r\n" + key + "=", headerEnd);
+    if (line == npos) return std::nullopt;
+    std::size_t keyStart = line + 2;
+    if (findWholeHeader(headerEnd + 1, keyStart - 1) != npos) return std::nullopt;
+    Span span{keyStart, keyStart + key.size() + 1, 0};
+    std::size_t lineEnd = memoryText_.find("\r\n", span.valueStart);
+    span.valueEnd = lineEnd == npos ? memoryText_.size() : lineEnd;
+    return span;
+}
+
+std::optional<Text> SettingsStore::lookup(const Text& section, const Text& key) {
+    auto start = findSection(section, true);
+    if (!start) return std::nullopt;
+    auto span = findKey(*start + section.size() + 1, key);
+    if (!span) return std::nullopt;
+    return memoryText_.substr(span->valueStart, span->valueEnd - span->valueStart);
+}
+
+// The "[" of the first whole header line whose leading CR LF starts in
+// [from, to), or npos. The "]" must not lie beyond to. 0-based.
+std::size_t SettingsStore::findWholeHeader(std::size_t from, std::size_t to) const {
+    const Text& t = memoryText_;
+    // Only line ends that start before to count: no need to search further.
+    const std::string_view head(t.data(), std::min(t.size(), to + 2));
+    for (;;) {
+        std::size_t lineEnd = head.find("\r\n[", from);
+        if (lineEnd == npos || lineEnd >= to) return npos;
+        std::size_t open = lineEnd + 2;
+        std::size_t close = t.find("]\r\n", open);
+        // The store never ends its text with a line end, so a header on the
+        // last line is a whole line too.
+        if (close == npos && t.back() == ']' && t.size() - 1 > open) close = t.size() - 1;
+        if (close != npos && close > to) return npos;
+        if (close != npos && t.find("\r\n", open) > close) return open;
+        from = open;
+    }
+}
+
+// End (exclusive) of the section whose header starts at headerStart: the
+// next whole header line, or the end of the text.
+std::size_t SettingsStore::sectionEnd(std::size_t headerStart) const {
+    if (memoryText_.empty()) return 0;
+    std::size_t next = findWholeHeader(headerStart, memoryText_.size() - 1);
+    return next == npos ? memoryText_.size() : next;
+}
+
+long long SettingsStore::findHeader(long long from, long long to) {
+    if (memoryText_.empty() || to <= 1) return -1;
+    std::size_t from0 = from <= 1 ? 0 : static_cast<std::size_t>(from - 1);
+    std::size_t to0 = static_cast<std::size_t>(to - 1);
+    std::size_t found = findWholeHeader(from0, to0);
+    return found == npos ? -1 : static_cast<long long>(found) + 1;
+}
+
+Text SettingsStore::readKey(const Text& section, const Text& key, const Text& def,
+                            bool emptyIsDefault) {
+    auto value = lookup(section, key);
+    if (!value || (value->empty() && emptyIsDefault)) return def;
+    return *value;
+}
+
+}  // namespace box

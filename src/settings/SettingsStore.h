@@ -1,0 +1,168 @@
+#pragma once
+// The INI-style key/value store in which the box keeps its settings and with
+// which it parses the catalog.
+//
+// The whole text is held in memory (GBK bytes, CR LF line ends) and every read
+// answers from that copy. Every change is made to the memory copy and, in the
+// same step, in place to the backing file (the INI file itself, or an
+// in-memory file), so the file always equals the memory copy.
+//
+// Positions are 1-based byte positions in the memory copy. Edits requested
+// while another edit runs (from an event handler re-entered through the event
+// pump) are queued and applied afterwards, in order.
+
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "settings/DateTime.h"
+#include "support/Dialogs.h"
+#include "support/EventPump.h"
+#include "support/Text.h"
+
+namespace box {
+
+class BackingFile;
+
+class SettingsStore {
+public:
+    enum Mode : int { kFileMode = 0, kMemoryMode = 1, kRegistryMode = 2 };
+
+    // Results of the editing operations.
+    enum EditResult : int {
+        kEditFailed = -1,  // writeKey gave up; or processQueue on an empty queue
+        kEditDone = 0,
+        kNoSuchSection = 1,
+        kNoSuchKey = 2,
+        kEditQueued = 3,  // applied later, behind the edit that is running
+    };
+
+    struct QueuedEdit {
+        enum Kind : int { kWriteKey = 0, kDelete = 1, kRenameSection = 2, kRenameKey = 3 };
+        int kind = kWriteKey;
+        std::vector<Text> args;
+    };
+
+    SettingsStore(EventPump& pump, Dialogs& dialogs);
+    ~SettingsStore();
+    SettingsStore(const SettingsStore&) = delete;
+    SettingsStore& operator=(const SettingsStore&) = delete;
+
+    // A deep copy of the store, queue included. The copy never shares the
+    // INI file with the original: its changes stay in its own memory file.
+    std::unique_ptr<SettingsStore> copy() const;
+
+    // Binding to a file. open: mode 0 file, 1 memory, 2 registry. Returns
+    // false when the file could not be opened for writing (memoryText still
+    // holds what could be read).
+    bool open(const Text& path, int mode = kFileMode);
+    bool openPath(const Text& path, bool inMemory = false);
+    void close();
+    void reload();
+    bool saveAs(const Text& path = {});
+
+    // Raw key/value access.
+    int processQueue();
+    int writeKey(const Text& section, const Text& key, const Text& value, bool immediate = false);
+    Text readKey(const Text& section, const Text& key, const Text& def = {},
+                 bool emptyIsDefault = false);
+    long long findHeader(long long from, long long to);
+    int deleteEntry(const Text& section, const Text& key = {}, bool immediate = false);
+    int renameSection(const Text& oldName, const Text& newName, bool immediate = false);
+    int renameKey(const Text& section, const Text& oldKey, const Text& newKey,
+                  bool immediate = false);
+
+    // Listings; every one empties out first and returns out.size().
+    int listSections(std::vector<Text>& out, const Text& mustContain = {},
+                     const Text& mustNotContain = {});
+    int listKeys(std::vector<Text>& out, const Text& keyMustContain = {},
+                 const Text& keyMustNotContain = {}, const Text& sectionRestriction = {},
+                 const Text& sectionMustContain = {}, const Text& sectionMustNotContain = {});
+    int listSectionsWithKey(const Text& key, std::vector<Text>& out);
+    int listKeysWithValue(const Text& value, std::vector<Text>& out, const Text& section = {});
+
+    Text getText() const { return memoryText_; }
+    void appendText(const Text& text, bool keepExisting = false);
+
+    // Typed values in the current section.
+    void selectSection(const Text& name);
+    Bytes readBinary(const Text& key, const Bytes& def = {});
+    bool writeBinary(const Text& key, const Bytes& bytes);
+    bool writeText(const Text& key, const Text& text);
+    Text readText(const Text& key, const Text& def = {});
+    bool writeNumber(const Text& key, double value);
+    double readNumber(const Text& key, double def = 0);
+    bool writeBool(const Text& key, bool value);
+    bool readBool(const Text& key, bool def = false);
+    bool readBoolNotFalse(const Text& key, bool def = false);
+    bool writeDateTime(const Text& key, const DateTime& value);
+    DateTime readDateTime(const Text& key, const DateTime& def = {});
+
+    Text getPath() const { return path_; }
+
+    // Registry mode keeps its values in this INI file. By default
+    // $XDG_CONFIG_HOME/softbox/registry.ini (or ~/.config/softbox/...).
+    void setRegistryFile(std::filesystem::path file) { registryFile_ = std::move(file); }
+    std::filesystem::path registryFile() const;
+    static std::filesystem::path DefaultRegistryFile();
+
+    // State, for callers and tests that need to look.
+    int mode() const { return mode_; }
+    bool busy() const { return busy_; }
+    bool hasFile() const;
+    Text section() const { return section_; }
+    Text registryPrefix() const { return registryPrefix_; }
+    Text loadedPath() const { return loadedPath_; }
+    const std::deque<QueuedEdit>& queue() const { return queue_; }
+
+private:
+    struct Span;  // a found section or key, 0-based
+
+    int enqueue(QueuedEdit edit);
+    int apply(const QueuedEdit& edit);
+    int writeKeyNow(const Text& section, const Text& key, const Text& value);
+    int deleteNow(const Text& section, const Text& key);
+    int renameSectionNow(const Text& oldName, const Text& newName);
+    int renameKeyNow(const Text& section, const Text& oldKey, const Text& newKey);
+
+    bool bindFile(const std::filesystem::path& file, bool inMemory);
+    std::optional<std::size_t> findSection(const Text& name, bool pump);
+    std::optional<Span> findKey(std::size_t headerEnd, const Text& key);
+    std::optional<Text> lookup(const Text& section, const Text& key);
+    std::size_t findWholeHeader(std::size_t from, std::size_t to) const;
+    std::size_t sectionEnd(std::size_t headerStart) const;
+
+    void insertBytes(std::size_t pos, std::string_view bytes);
+    void eraseBytes(std::size_t pos, std::size_t count);
+    void replaceBytes(std::size_t pos, std::size_t count, std::string_view bytes);
+    void syncFile(bool stepSucceeded);
+    void reportWriteFailure();
+
+    bool typedWrite(const Text& key, const Text& encoded);
+    std::optional<Text> typedRead(const Text& key);
+    std::optional<Text> binaryPath(const Text& key) const;
+
+    EventPump& pump_;
+    Dialogs& dialogs_;
+
+    Text memoryText_;
+    std::unique_ptr<BackingFile> file_;
+    // A file step failed (disk full, ...): the file no longer equals
+    // memoryText and is rewritten whole at the next edit.
+    bool fileStale_ = false;
+    // The last failed open was refused because another store holds the file.
+    bool lockConflict_ = false;
+    Text loadedPath_;
+    bool busy_ = false;
+    std::deque<QueuedEdit> queue_;
+    Text path_;
+    Text section_;
+    int mode_ = kFileMode;
+    Text registryPrefix_;
+    std::filesystem::path registryFile_;
+};
+
+}  // namespace box
