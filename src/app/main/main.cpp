@@ -1,5 +1,6 @@
-// The box without its window: runs the start-up, says on stdout what it did,
-// removes a pending update program and ends with the exit clean-up.
+// The box: start-up, then the main window and its message loop. A build
+// without Qt runs the start-up headless, says on stdout what it did, removes a
+// pending update program and ends with the exit clean-up.
 
 #include <clocale>
 #include <cstdio>
@@ -9,6 +10,11 @@
 #include "support/BoxFolder.h"
 #include "support/Dialogs.h"
 #include "support/EventPump.h"
+
+#ifdef SOFTBOX_WITH_GUI
+#include "app/view/QtDialogs.h"
+#include "app/view/RunMainWindow.h"
+#endif
 
 namespace {
 
@@ -28,7 +34,7 @@ void RunExitCleanUp() {
     if (runningProcess) runningProcess->ExitCleanUp();
 }
 
-const char* Describe(box::ShortcutRepair repair) {
+[[maybe_unused]] const char* Describe(box::ShortcutRepair repair) {
     switch (repair) {
         case box::ShortcutRepair::kSkipped:
             return "left alone (offline start)";
@@ -43,6 +49,34 @@ const char* Describe(box::ShortcutRepair repair) {
 }
 
 }  // namespace
+
+#ifdef SOFTBOX_WITH_GUI
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_CTYPE, "C.UTF-8");
+    box::QtEventPump pump;
+    box::QtDialogs dialogs;
+    box::BoxProcess process(box::ExecutableFolder(), box::ExecutableName(), pump, dialogs);
+    runningProcess = &process;
+    std::atexit(RunExitCleanUp);
+    process.Start(box::CommandLineArguments(argc, argv));
+
+    box::MainWindowSetup setup;
+    setup.programList = &process.programList;
+    setup.settings = process.settings.get();
+    setup.boxFolder = process.boxFolder();
+    setup.pump = &pump;
+    setup.dialogs = &dialogs;
+    setup.pendingDeletionTick = [&process] {
+        return process.PendingDeletionTick() == box::PendingDeletion::kRetry;
+    };
+    int code = box::RunMainWindow(argc, argv, setup);
+    process.ExitCleanUp();
+    runningProcess = nullptr;
+    return code;
+}
+
+#else
 
 int main(int argc, char** argv) {
     std::setlocale(LC_CTYPE, "C.UTF-8");
@@ -85,3 +119,5 @@ int main(int argc, char** argv) {
     runningProcess = nullptr;
     return 0;
 }
+
+#endif

@@ -1,0 +1,133 @@
+// Catalog load with the maker's full catalog: 1,000 programs, all installed,
+// each with a version resource and a usual icon group (16, 32, 48 pixels as
+// DIB images, 256 as PNG). Measures the parse with row building (versions
+// and icons read from the executables) in total and per row.
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include "PeWriter.h"
+#include "TestDoubles.h"
+#include "catalog/CatalogParser.h"
+#include "catalog/ProgramIcon.h"
+#include "catalog/RowBuilder.h"
+#include "catalog/SortOrder.h"
+#include "catalog/VersionInfo.h"
+#include "settings/SettingsStore.h"
+#include "support/BoxFolder.h"
+
+namespace {
+
+using namespace box;
+
+constexpr int kPrograms = 1000;
+
+std::string ProgramName(int i) {
+    return "汀芷·软件" + std::to_string(i);
+}
+
+IconPicture Gradient(int side, std::uint32_t base) {
+    IconPicture p;
+    p.width = p.height = side;
+    p.argb.resize(static_cast<std::size_t>(side) * side);
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x) {
+            const bool edge = x < side / 8 || y < side / 8 || x >= side - side / 8;
+            p.argb[static_cast<std::size_t>(y * side + x)] =
+                edge ? 0 : 0xFF000000u | base | static_cast<std::uint32_t>((x * 255 / side) << 8);
+        }
+    }
+    return p;
+}
+
+struct Box {
+    test::TempDir dir;
+    Text catalog;
+
+    Box() {
+        Text text = Utf8ToGbk("[盒子]\r\n最新版本=1.0.7.0\r\n下载地址=http://example.com/box.rar");
+        for (int i = 1; i <= kPrograms; ++i) {
+            const std::string name = ProgramName(i);
+            test::PeSpec spec =
+                test::ProgramSpec("1." + std::to_string(i % 7) + ".0.0", i % 2 == 0);
+            spec.icons = {{Gradient(16, 0x200000), test::IconFormat::kDib8},
+                          {Gradient(32, 0x400000), test::IconFormat::kDib32},
+                          {Gradient(48, 0x600000), test::IconFormat::kDib32},
+                          {Gradient(256, 0x800000), test::IconFormat::kPng}};
+            test::InstallProgram(dir.path(), name, spec);
+            text +=
+                Utf8ToGbk("\r\n[" + name + "]\r\n最新版本=1.3.0.0\r\n软件主页=http://example.com/" +
+                          std::to_string(i) + "\r\n下载地址=http://example.com/" +
+                          std::to_string(i) + ".rar\r\n视频教程=http://v.example.com/" +
+                          std::to_string(i) + "\r\n软件类型=" + std::to_string(i % 3));
+        }
+        catalog = text;
+    }
+};
+
+Box& TheBox() {
+    static Box box;
+    return box;
+}
+
+void ParseFullCatalog(benchmark::State& state) {
+    Box& box = TheBox();
+    NullEventPump pump;
+    test::ScriptedDialogs dialogs;
+    SettingsStore settings(pump, dialogs);
+    settings.open(JoinPath(box.dir.gbk(), Utf8ToGbk("汀芷·软件盒子.ini")));
+    ProgramList list;
+    CatalogContext context{box.dir.gbk(), settings, list, pump, dialogs, {}};
+    Text source;
+    for (auto _ : state) {
+        const int rows = ParseCatalog(box.catalog, context, source);
+        SortProgramList(list, settings, pump, {});
+        if (rows != kPrograms || list.at(1).entry.status != kUpdateAvailable) {
+            state.SkipWithError("catalog not parsed as expected");
+            break;
+        }
+    }
+    state.counters["rows"] = kPrograms;
+    state.counters["per_row"] = benchmark::Counter(
+        static_cast<double>(kPrograms),
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(ParseFullCatalog)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The same catalog in an empty box folder: the parse and the settings alone.
+void ParseFullCatalogNothingInstalled(benchmark::State& state) {
+    const Text& catalog = TheBox().catalog;
+    test::TempDir empty;
+    NullEventPump pump;
+    test::ScriptedDialogs dialogs;
+    SettingsStore settings(pump, dialogs);
+    settings.open(JoinPath(empty.gbk(), Utf8ToGbk("汀芷·软件盒子.ini")));
+    ProgramList list;
+    CatalogContext context{empty.gbk(), settings, list, pump, dialogs, {}};
+    Text source;
+    for (auto _ : state) {
+        if (ParseCatalog(catalog, context, source) != kPrograms) {
+            state.SkipWithError("catalog not parsed as expected");
+            break;
+        }
+    }
+}
+BENCHMARK(ParseFullCatalogNothingInstalled)->Unit(benchmark::kMillisecond);
+
+// The parts of one row, to see where the time goes.
+void ReadOneVersion(benchmark::State& state) {
+    const Text exe = ProgramExecutablePath(TheBox().dir.gbk(), Utf8ToGbk(ProgramName(500)));
+    for (auto _ : state) benchmark::DoNotOptimize(ReadVersionInfo(exe));
+}
+BENCHMARK(ReadOneVersion)->Unit(benchmark::kMicrosecond);
+
+void DrawOneIcon(benchmark::State& state) {
+    const Text exe = ProgramExecutablePath(TheBox().dir.gbk(), Utf8ToGbk(ProgramName(500)));
+    for (auto _ : state) benchmark::DoNotOptimize(ProgramIconBmp(exe));
+}
+BENCHMARK(DrawOneIcon)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

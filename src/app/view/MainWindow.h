@@ -1,0 +1,100 @@
+#pragma once
+// The main window: renders MainWindowModel and the ProgramList and forwards
+// the user's actions to WindowActions. Every control carries its designer
+// name as object name.
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <QWidget>
+
+#include "app/MainWindowModel.h"
+#include "app/view/RowView.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QScrollBar;
+class QTimer;
+class QTreeWidget;
+
+namespace box {
+
+class PictureBox;
+class WheelHook;
+
+class MainWindow : public QWidget {
+    Q_OBJECT
+public:
+    // list and actions must outlive the window.
+    MainWindow(ProgramList& list, WindowActions& actions, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Builds the list on first activation; returns false when the box cannot
+    // go on without a list.
+    void SetListLoader(std::function<bool(ProgramList&)> loader) { loader_ = std::move(loader); }
+    // Called by the pending-deletion timer every second until it returns
+    // false.
+    void SetPendingDeletionTick(std::function<bool()> tick) {
+        pendingDeletionTick_ = std::move(tick);
+    }
+
+    // The first-activation step: builds the list, lays the window out for it,
+    // hides the loading picture and installs the wheel hook. Runs once.
+    bool LoadList();
+    bool listLoaded() const { return listLoaded_; }
+
+    // The window's size as designed: position and outer size, once the
+    // window system has given it a frame.
+    void ApplyDesignedGeometry();
+
+    MainWindowModel& model() { return model_; }
+    WheelHook* wheelHook() const { return wheelHook_; }
+    const std::vector<std::unique_ptr<RowView>>& rowViews() const { return rows_; }
+
+signals:
+    // The first-activation step has run; ok is LoadList's result.
+    void listLoadFinished(bool ok);
+
+protected:
+    bool event(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildHeader();
+    void BuildList();
+    void BuildTimers();
+    void RenderModel();
+    void RenderRow(int index);
+    void SyncRows();
+    void ListChanged(int index);
+    bool RowMouseEvent(QObject* watched, QEvent* event);
+    void ButtonClicked(RowPart part, int position);
+    const ControlState* ControlOf(RowPart part, int position) const;
+
+    ProgramList& list_;
+    WindowActions& actions_;
+    MainWindowModel model_;
+    std::function<bool(ProgramList&)> loader_;
+    std::function<bool()> pendingDeletionTick_;
+    bool activated_ = false;
+    bool listLoaded_ = false;
+
+    PictureBox* headerBase_ = nullptr;
+    PictureBox* sitePicture_ = nullptr;
+    QLabel* separator_ = nullptr;
+    QWidget* viewport_ = nullptr;
+    QWidget* contentPanel_ = nullptr;
+    QScrollBar* horizontalBar_ = nullptr;
+    QScrollBar* verticalBar_ = nullptr;
+    PictureBox* loadingPicture_ = nullptr;
+    QTreeWidget* searchResults_ = nullptr;
+    QTimer* pendingDeletionTimer_ = nullptr;
+    QTimer* headerTimer_ = nullptr;
+    WheelHook* wheelHook_ = nullptr;
+    std::vector<std::unique_ptr<RowView>> rows_;
+};
+
+}  // namespace box

@@ -1,0 +1,88 @@
+#include "app/view/QtDialogs.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QEventLoop>
+
+#include "app/view/QtText.h"
+
+namespace box {
+
+std::vector<QMessageBox::StandardButton> DialogButtons(unsigned flags) {
+    using B = QMessageBox::StandardButton;
+    switch (flags & kMbButtonMask) {
+        case kMbOkCancel:
+            return {B::Ok, B::Cancel};
+        case kMbAbortRetryIgnore:
+            return {B::Abort, B::Retry, B::Ignore};
+        case kMbYesNoCancel:
+            return {B::Yes, B::No, B::Cancel};
+        case kMbYesNo:
+            return {B::Yes, B::No};
+        case kMbRetryCancel:
+            return {B::Retry, B::Cancel};
+        default:
+            return {B::Ok};
+    }
+}
+
+QMessageBox::Icon DialogIcon(unsigned flags) {
+    switch (flags & kMbIconMask) {
+        case kMbIconError:
+            return QMessageBox::Critical;
+        case kMbIconQuestion:
+            return QMessageBox::Question;
+        case kMbIconWarning:
+            return QMessageBox::Warning;
+        case kMbIconInformation:
+            return QMessageBox::Information;
+        default:
+            return QMessageBox::NoIcon;
+    }
+}
+
+int ButtonCode(QMessageBox::StandardButton button) {
+    switch (button) {
+        case QMessageBox::Cancel:
+            return kButtonCancel;
+        case QMessageBox::Abort:
+            return kButtonAbort;
+        case QMessageBox::Retry:
+            return kButtonRetry;
+        case QMessageBox::Ignore:
+            return kButtonIgnore;
+        case QMessageBox::Yes:
+            return kButtonYes;
+        case QMessageBox::No:
+            return kButtonNo;
+        default:
+            return kButtonOk;
+    }
+}
+
+int QtDialogs::ShowMessage(const Text& text, unsigned flags, const Text& title) {
+    if (!QApplication::instance()) return kButtonCancel;
+    const std::vector<QMessageBox::StandardButton> buttons = DialogButtons(flags);
+    QMessageBox box(DialogIcon(flags), ToQString(title), ToQString(text));
+    QMessageBox::StandardButtons set;
+    for (auto b : buttons) set |= b;
+    box.setStandardButtons(set);
+    box.setDefaultButton(buttons.front());
+    // Closing the box counts as Cancel where there is one, as the only button
+    // of an OK box, and as No for a Yes/No question (Qt's choice of escape).
+    if (set & QMessageBox::Cancel) box.setEscapeButton(QMessageBox::Cancel);
+    box.setWindowModality(Qt::ApplicationModal);
+    if (flags & kMbSystemModal) box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    box.exec();
+    const auto clicked = box.standardButton(box.clickedButton());
+    if (clicked == QMessageBox::NoButton) {
+        return (set & QMessageBox::Cancel) ? kButtonCancel : ButtonCode(buttons.front());
+    }
+    return ButtonCode(clicked);
+}
+
+void QtEventPump::ProcessPendingEvents() {
+    if (QCoreApplication::instance()) QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+}  // namespace box

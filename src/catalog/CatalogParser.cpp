@@ -1,0 +1,141 @@
+#include "catalog/CatalogParser.h"
+
+#include <array>
+
+#include "catalog/RowBuilder.h"
+#include "catalog/VersionInfo.h"
+#include "settings/SettingsStore.h"
+
+namespace box {
+
+namespace {
+
+// Longest name whose "name.exe" still fits in one path component (255 bytes
+// of UTF-8 on common file systems).
+constexpr std::size_t kMaxNameUtf8Bytes = 251;
+
+bool IsReservedDeviceName(const std::string& utf8) {
+    // Windows refuses these as file names, with or without an extension.
+    const Text base = AsciiLower(utf8.substr(0, utf8.find('.')));
+    static const std::array<const char*, 4> kPlain = {"con", "prn", "aux", "nul"};
+    for (const char* n : kPlain) {
+        if (base == n) return true;
+    }
+    return base.size() == 4 && (base.rfind("com", 0) == 0 || base.rfind("lpt", 0) == 0) &&
+           base[3] >= '1' && base[3] <= '9';
+}
+
+// A number read from the catalog as an int, truncated toward zero; values
+// outside the int range (or not numbers at all) must not be undefined.
+int TruncateToInt(double v) {
+    if (!(v == v)) return 0;
+    if (v >= 2147483647.0) return 2147483647;
+    if (v <= -2147483648.0) return -2147483647 - 1;
+    return static_cast<int>(v);
+}
+
+}  // namespace
+
+bool IsSafeProgramName(const Text& name) {
+    if (name.empty() || name == "." || name == "..") return false;
+    bool ok = false;
+    const std::string utf8 = ConvertEncoding(name, "GBK", "UTF-8", &ok);
+    if (!ok || utf8.empty() || utf8.size() > kMaxNameUtf8Bytes) return false;
+    // Checked on the UTF-8 form: there every byte below 0x80 is the character
+    // itself, while in GBK a trail byte may look like "\" or "|".
+    for (char ch : utf8) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c == 0x7F) return false;
+        switch (c) {
+            case '\\':
+            case '/':
+            case ':':
+            case '*':
+            case '?':
+            case '"':
+            case '<':
+            case '>':
+            case '|':
+                return false;
+            default:
+                break;
+        }
+    }
+    // Windows drops trailing dots and blanks, so "a." would be folder "a".
+    if (utf8.back() == '.' || utf8.back() == ' ') return false;
+    return !IsReservedDeviceName(utf8);
+}
+
+int ParseCatalog(const Text& catalogText, CatalogContext& context, Text& boxDownloadSource) {
+    static const Text kBoxSection = "盒子"_gbk;
+    static const Text kDownloadSource = "下载源"_gbk;
+    static const Text kLatestVersion = "最新版本"_gbk;
+    static const Text kDownloadAddress = "下载地址"_gbk;
+    static const Text kAllowChoice = "允许选择"_gbk;
+    static const Text kYes = "是"_gbk;
+    static const Text kMaker = "汀芷·"_gbk;
+    static const Text kOfficialOrder = "软件排序_官方顺序"_gbk;
+    static const Text kHomepage = "软件主页"_gbk;
+    static const Text kOpenPage = "是否打开"_gbk;
+    static const Text kTutorial = "视频教程"_gbk;
+    static const Text kKind = "软件类型"_gbk;
+    static const Text kBrokenCatalog = "配置文件出错。请咨询汀芷！"_gbk;
+
+    SettingsStore parser(context.pump, context.dialogs);
+    parser.openPath({}, true);
+    parser.appendText(catalogText);
+
+    parser.selectSection(kBoxSection);
+    boxDownloadSource = parser.readText(kDownloadSource);
+    if (context.hooks.downloadSourceRead) context.hooks.downloadSourceRead(boxDownloadSource);
+
+    parser.selectSection(kBoxSection);
+    const Text boxVersion = parser.readText(kLatestVersion);
+    Text packageAddress = parser.readText(kDownloadAddress);
+    const bool allowChoice = parser.readText(kAllowChoice) == kYes;
+    if (context.hooks.checkSelfUpdate) {
+        context.hooks.checkSelfUpdate(boxVersion, packageAddress, allowChoice);
+    }
+
+    std::vector<Text> names;
+    parser.listSections(names, kMaker);
+    // A section whose name could reach outside the box folder never becomes
+    // a program: its folder would be written into and deleted.
+    std::erase_if(names, [](const Text& n) { return !IsSafeProgramName(n); });
+    const int n = static_cast<int>(names.size());
+
+    ProgramList& list = context.programList;
+    list.clear();
+    list.resize(n);
+    for (int i = 1; i <= n; ++i) {
+        const Text& name = names[static_cast<std::size_t>(i - 1)];
+        // Selected for every write: the store lets events run, and a handler
+        // may select another section meanwhile.
+        context.settings.selectSection(kOfficialOrder);
+        context.settings.writeNumber(name, i);
+
+        CatalogEntry entry;
+        parser.selectSection(name);
+        entry.name = name;
+        entry.latestVersion = parser.readText(kLatestVersion);
+        entry.homepage = parser.readText(kHomepage);
+        entry.downloadUrl = parser.readText(kDownloadAddress);
+        entry.openDownloadPage = parser.readText(kOpenPage) == kYes;
+        entry.tutorialUrl = parser.readText(kTutorial);
+        entry.kind = TruncateToInt(parser.readNumber(kKind, 0));
+        entry.retryCount = 0;
+        entry.installedVersion =
+            ReadVersionInfo(ProgramExecutablePath(context.boxFolder, name)).fileVersion;
+        entry.status = CompareVersions(entry.installedVersion, entry.latestVersion);
+        BuildRow(list, i, std::move(entry), context.boxFolder);
+    }
+    list.Changed(0);
+
+    if (n == 0) {
+        ShowPlainMessage(context.dialogs, kBrokenCatalog, kMbOk);
+        if (context.hooks.exitBox) context.hooks.exitBox(0);
+    }
+    return n;
+}
+
+}  // namespace box

@@ -1,0 +1,57 @@
+#pragma once
+// Turns the catalog text into the program list: the box's own update data
+// from section "盒子", one row per program section in catalog order, and the
+// official order in the settings.
+
+#include <functional>
+
+#include "catalog/ProgramRow.h"
+#include "support/Dialogs.h"
+#include "support/EventPump.h"
+#include "support/Text.h"
+
+namespace box {
+
+class SettingsStore;
+
+// Steps of a catalog load that other parts of the box supply. Each may be
+// left empty.
+struct CatalogHooks {
+    // Runs right after "下载源" of section "盒子" has been read, before
+    // anything else (the loader saves its offline copy here).
+    std::function<void(const Text& downloadSource)> downloadSourceRead;
+    // The box's own update check, with "最新版本", "下载地址" and whether
+    // "允许选择" is exactly "是". Runs before any row is built; may end the
+    // box.
+    std::function<void(const Text& latestVersion, Text& packageAddress, bool allowChoice)>
+        checkSelfUpdate;
+    // Ends the box with an exit code. When it returns (as in tests), the
+    // parser returns too.
+    std::function<void(int exitCode)> exitBox;
+};
+
+// What a catalog load works on.
+struct CatalogContext {
+    Text boxFolder;           // the box folder, GBK, without trailing "\"
+    SettingsStore& settings;  // the box's own settings store
+    ProgramList& programList;
+    EventPump& pump;
+    Dialogs& dialogs;
+    CatalogHooks hooks;
+};
+
+// Parses the catalog text and builds one row per program into
+// context.programList (emptied first). boxDownloadSource receives "下载源" of
+// section "盒子" before the update check runs. Without any program section
+// the box shows "配置文件出错。请咨询汀芷！" and ends through hooks.exitBox.
+// Returns the number of rows built.
+int ParseCatalog(const Text& catalogText, CatalogContext& context, Text& boxDownloadSource);
+
+// Whether a section name can be a program: it names a folder inside the box
+// folder and a file in it, and the delete action removes that folder, so it
+// must be one plain path component: not empty, not "." or "..", no "\" or
+// "/", no control characters, no characters or names that file systems
+// refuse, valid GBK.
+bool IsSafeProgramName(const Text& name);
+
+}  // namespace box

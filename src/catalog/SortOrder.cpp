@@ -1,0 +1,94 @@
+#include "catalog/SortOrder.h"
+
+#include <numeric>
+
+#include "catalog/RowBuilder.h"
+#include "settings/SettingsStore.h"
+
+namespace box {
+
+namespace {
+
+constexpr double kTolerance = 1e-7;
+
+struct SortKey {
+    double count;
+    double official;
+};
+
+bool ComesBefore(const SortKey& a, const SortKey& b) {
+    if (a.count > b.count + kTolerance) return true;
+    const bool equalCounts = !(a.count < b.count - kTolerance) && !(a.count > b.count + kTolerance);
+    return equalCounts && a.official < b.official - kTolerance;
+}
+
+}  // namespace
+
+void PlaceRow(ProgramRow& r, int row) {
+    r.iconControl.rect.top = RowRect(rowtemplate::kIcon, row).top;
+    r.nameControl.rect.top = RowRect(rowtemplate::kName, row).top;
+    r.actionButton.rect.top = RowRect(rowtemplate::kAction, row).top;
+    r.progressControl.rect.top = RowRect(rowtemplate::kProgress, row).top;
+    r.deleteButton.rect.top = RowRect(rowtemplate::kDelete, row).top;
+    r.tutorialButton.rect.top = RowRect(rowtemplate::kTutorial, row).top;
+    const Text tag = ToText(row);
+    for (ControlState* c : {&r.iconControl, &r.nameControl, &r.actionButton, &r.hintControl,
+                            &r.progressControl, &r.deleteButton, &r.tutorialButton}) {
+        c->tag = tag;
+    }
+}
+
+void SortProgramList(ProgramList& list, SettingsStore& settings, EventPump& pump,
+                     const std::function<void()>& rebuildSearchImages, const Text& usedName,
+                     bool downloadRunning) {
+    static const Text kUseCount = "软件排序_使用次数"_gbk;
+    static const Text kOfficialOrder = "软件排序_官方顺序"_gbk;
+
+    pump.ProcessPendingEvents();
+    if (!usedName.empty()) {
+        settings.selectSection(kUseCount);
+        const double count = settings.readNumber(usedName, 0);
+        settings.selectSection(kUseCount);
+        settings.writeNumber(usedName, count + 1);
+        if (downloadRunning) return;
+    }
+
+    // The keys are read once; the store lets events run while reading, and
+    // a handler may select another section, so each read selects its own.
+    const int n = list.size();
+    std::vector<SortKey> keys(static_cast<std::size_t>(n));
+    for (int i = 1; i <= n; ++i) {
+        const Text name = list.at(i).entry.name;
+        settings.selectSection(kUseCount);
+        keys[static_cast<std::size_t>(i - 1)].count = settings.readNumber(name, 0);
+        settings.selectSection(kOfficialOrder);
+        keys[static_cast<std::size_t>(i - 1)].official = settings.readNumber(name, 0);
+    }
+    // Insertion sort over positions: stable, and with the tolerance (which
+    // makes "equal" non-transitive) it gives exactly the order that moving
+    // the rows one by one would give.
+    std::vector<int> order(static_cast<std::size_t>(n));
+    std::iota(order.begin(), order.end(), 1);
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        for (std::size_t j = i; j > 0; --j) {
+            const SortKey& mine = keys[static_cast<std::size_t>(order[j] - 1)];
+            const SortKey& front = keys[static_cast<std::size_t>(order[j - 1] - 1)];
+            if (!ComesBefore(mine, front)) break;
+            std::swap(order[j], order[j - 1]);
+        }
+    }
+    // The list may have changed size while events ran; sort only if it still
+    // holds the rows that were read.
+    if (list.size() != n) return;
+    std::vector<ProgramRow> sorted;
+    sorted.reserve(static_cast<std::size_t>(n));
+    for (int from : order) sorted.push_back(std::move(list.at(from)));
+    for (int i = 1; i <= n; ++i) {
+        list.at(i) = std::move(sorted[static_cast<std::size_t>(i - 1)]);
+        PlaceRow(list.at(i), i);
+    }
+    list.Changed(0);
+    if (rebuildSearchImages) rebuildSearchImages();
+}
+
+}  // namespace box

@@ -1,0 +1,26 @@
+#pragma once
+// The order of the program list: most used first, then the catalog's order.
+
+#include <functional>
+
+#include "catalog/ProgramRow.h"
+#include "support/EventPump.h"
+#include "support/Text.h"
+
+namespace box {
+
+class SettingsStore;
+
+// Counts one use of usedName (when given) in "软件排序_使用次数", then, unless
+// a download is running (the download queue refers to rows by index),
+// re-sorts the list by use count and official position, re-places every row,
+// rewrites the rows' tags and calls rebuildSearchImages.
+void SortProgramList(ProgramList& list, SettingsStore& settings, EventPump& pump,
+                     const std::function<void()>& rebuildSearchImages, const Text& usedName = {},
+                     bool downloadRunning = false);
+
+// Puts every control of row `row` at its place for that index and writes the
+// index into the seven tags.
+void PlaceRow(ProgramRow& r, int row);
+
+}  // namespace box

@@ -1,0 +1,69 @@
+#pragma once
+// What the catalog tests share: a box folder with a settings store, a
+// program list and a catalog context over scripted dialogs and pump.
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+
+#include "PeWriter.h"
+#include "TestDoubles.h"
+#include "catalog/CatalogParser.h"
+#include "settings/SettingsStore.h"
+#include "support/BoxFolder.h"
+
+namespace box::test {
+
+// UTF-8 source lines -> GBK text joined with CR LF.
+inline Text CatalogLines(std::initializer_list<const char*> lines) {
+    Text out;
+    for (const char* line : lines) {
+        if (!out.empty()) out += "\r\n";
+        out += Utf8ToGbk(line);
+    }
+    return out;
+}
+
+inline Text G(const char* utf8) {
+    return Utf8ToGbk(utf8);
+}
+
+struct CatalogEnv {
+    TempDir dir;
+    ScriptedEventPump pump;
+    ScriptedDialogs dialogs;
+    SettingsStore settings{pump, dialogs};
+    ProgramList list;
+    Text downloadSource;
+    int exitCode = -1;
+    CatalogContext context{dir.gbk(), settings, list, pump, dialogs, {}};
+
+    CatalogEnv() {
+        settings.open(JoinPath(dir.gbk(), G("汀芷·软件盒子.ini")));
+        context.hooks.exitBox = [this](int code) { exitCode = code; };
+    }
+
+    int parse(const Text& catalog) { return ParseCatalog(catalog, context, downloadSource); }
+
+    // Installs box folder \ name \ name.exe with the given FileVersion.
+    void install(const char* name, const std::string& version, std::vector<PeIcon> icons = {}) {
+        PeSpec spec = ProgramSpec(version);
+        spec.icons = std::move(icons);
+        ASSERT_TRUE(InstallProgram(dir.path(), name, spec));
+    }
+
+    double number(const char* section, const Text& key) {
+        settings.selectSection(G(section));
+        return settings.readNumber(key, -1);
+    }
+
+    // Names of the rows in list order, as UTF-8.
+    std::vector<std::string> names() const {
+        std::vector<std::string> out;
+        for (int i = 1; i <= list.size(); ++i) out.push_back(GbkToUtf8(list.at(i).entry.name));
+        return out;
+    }
+};
+
+}  // namespace box::test

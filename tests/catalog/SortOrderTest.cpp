@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include "CatalogTestSupport.h"
+#include "catalog/SortOrder.h"
+
+namespace box {
+namespace {
+
+using test::CatalogEnv;
+using test::CatalogLines;
+using test::G;
+
+struct SortEnv : CatalogEnv {
+    int rebuilds = 0;
+    SortEnv(std::initializer_list<const char*> catalog) { parse(CatalogLines(catalog)); }
+    void sort(const char* used = "", bool downloadRunning = false) {
+        SortProgramList(
+            list, settings, pump, [this] { ++rebuilds; }, G(used), downloadRunning);
+    }
+    void setCount(const char* name, double count) {
+        settings.selectSection(G("软件排序_使用次数"));
+        settings.writeNumber(G(name), count);
+    }
+};
+
+void ExpectPlaced(const ProgramList& list) {
+    for (int i = 1; i <= list.size(); ++i) {
+        const ProgramRow& r = list.at(i);
+        const int top = 8 + (i - 1) * 26;
+        EXPECT_EQ(r.nameControl.rect.top, top) << i;
+        EXPECT_EQ(r.actionButton.rect.top, top);
+        EXPECT_EQ(r.progressControl.rect.top, top);
+        EXPECT_EQ(r.deleteButton.rect.top, top);
+        EXPECT_EQ(r.tutorialButton.rect.top, top);
+        EXPECT_EQ(r.iconControl.rect.top, top);
+        EXPECT_EQ(r.hintControl.rect, (Rect{10, 0, 329, 26}));  // moves with its progress control
+        for (const ControlState* c :
+             {&r.iconControl, &r.nameControl, &r.actionButton, &r.hintControl, &r.progressControl,
+              &r.deleteButton, &r.tutorialButton}) {
+            EXPECT_EQ(c->tag, std::to_string(i));
+        }
+    }
+}
+
+TEST(SortProgramList, AFreshSettingsFileKeepsTheCatalogOrder) {
+    SortEnv env({"[汀芷·甲]", "[汀芷·乙]", "[汀芷·丙]"});
+    env.sort();
+    EXPECT_EQ(env.names(), (std::vector<std::string>{"汀芷·甲", "汀芷·乙", "汀芷·丙"}));
+    EXPECT_EQ(env.rebuilds, 1);
+    EXPECT_GE(env.pump.pumps, 1);
+    ExpectPlaced(env.list);
+}
+
+TEST(SortProgramList, RunningAProgramCountsItAndMovesItUp) {
+    SortEnv env({"[汀芷·甲]", "[汀芷·乙]", "[汀芷·丙]"});
+    env.sort("汀芷·丙");
+    EXPECT_EQ(env.names(), (std::vector<std::string>{"汀芷·丙", "汀芷·甲", "汀芷·乙"}));
+    EXPECT_EQ(env.number("软件排序_使用次数", G("汀芷·丙")), 1);
+    ExpectPlaced(env.list);
+    // Whole rows move: the entry and its captions go together.
+    EXPECT_EQ(env.list.at(1).nameControl.caption.substr(0, 8), G("汀芷·丙"));
+
+    env.sort("汀芷·乙");
+    env.sort("汀芷·乙");
+    EXPECT_EQ(env.names(), (std::vector<std::string>{"汀芷·乙", "汀芷·丙", "汀芷·甲"}));
+    EXPECT_EQ(env.number("软件排序_使用次数", G("汀芷·乙")), 2);
+    ExpectPlaced(env.list);
+}
+
+TEST(SortProgramList, NoReSortWhileADownloadRuns) {
+    SortEnv env({"[汀芷·甲]", "[汀芷·乙]", "[汀芷·丙]"});
+    env.sort();
+    env.sort("汀芷·丙", true);
+    // Counted, but the rows stay where the download queue expects them.
+    EXPECT_EQ(env.number("软件排序_使用次数", G("汀芷·丙")), 1);
+    EXPECT_EQ(env.names(), (std::vector<std::string>{"汀芷·甲", "汀芷·乙", "汀芷·丙"}));
+    EXPECT_EQ(env.rebuilds, 1);
+    // The next sort applies the count.
+    env.sort();
+    EXPECT_EQ(env.names(), (std::vector<std::string>{"汀芷·丙", "汀芷·甲", "汀芷·乙"}));
+    EXPECT_EQ(env.rebuilds, 2);
+}
+
+TEST(SortProgramList, EqualCountsKeepTheOfficialOrder) {
+    SortEnv env({"[汀芷·甲]", "[汀芷·乙]", "[汀芷·丙]", "[汀芷·丁]"});
+    env.setCount("汀芷·丁", 3);
+    env.setCount("汀芷·乙", 3);
+    // Within the tolerance counts are equal.
+    env.setCount("汀芷·丙", 3.00000001);
+    env.setCount("汀芷·甲", 2.9999);
+    env.sort();
+    EXPECT_EQ(env.names(), (std::vector<std::string>{"汀芷·乙", "汀芷·丙", "汀芷·丁", "汀芷·甲"}));
+    ExpectPlaced(env.list);
+
+    // A new catalog order changes the order among equals.
+    env.parse(CatalogLines({"[汀芷·丁]", "[汀芷·丙]", "[汀芷·乙]", "[汀芷·甲]"}));
+    env.sort();
+    EXPECT_EQ(env.names(), (std::vector<std::string>{"汀芷·丁", "汀芷·丙", "汀芷·乙", "汀芷·甲"}));
+}
+
+}  // namespace
+}  // namespace box

@@ -1,0 +1,90 @@
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <QtTest>
+
+#include "app/view/QtDialogs.h"
+#include "app/view/QtText.h"
+
+namespace box {
+
+class QtDialogsTest : public QObject {
+    Q_OBJECT
+
+private:
+    // Presses a button of the next message box once it is up, and notes the
+    // box's title, text and icon.
+    void AnswerNextBox(QMessageBox::StandardButton press) {
+        QTimer::singleShot(0, this, [this, press] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) {
+                AnswerNextBox(press);
+                return;
+            }
+            title_ = box->windowTitle();
+            text_ = box->text();
+            icon_ = box->icon();
+            stayOnTop_ = box->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+            if (press == QMessageBox::NoButton) {
+                box->reject();
+            } else {
+                box->button(press)->click();
+            }
+        });
+    }
+
+    QString title_;
+    QString text_;
+    QMessageBox::Icon icon_ = QMessageBox::NoIcon;
+    bool stayOnTop_ = false;
+
+private slots:
+    void buttonsIconsAndCodesFollowTheFlags() {
+        using B = QMessageBox::StandardButton;
+        QCOMPARE(DialogButtons(kMbOk), (std::vector<B>{B::Ok}));
+        QCOMPARE(DialogButtons(kMbYesNoCancel | kMbIconWarning),
+                 (std::vector<B>{B::Yes, B::No, B::Cancel}));
+        QCOMPARE(DialogButtons(kMbAbortRetryIgnore),
+                 (std::vector<B>{B::Abort, B::Retry, B::Ignore}));
+        QCOMPARE(DialogButtons(kMbRetryCancel), (std::vector<B>{B::Retry, B::Cancel}));
+        QCOMPARE(DialogButtons(0xE), (std::vector<B>{B::Ok}));  // unknown: OK only
+        QCOMPARE(DialogIcon(kMbIconError), QMessageBox::Critical);
+        QCOMPARE(DialogIcon(kMbIconQuestion | kMbYesNo), QMessageBox::Question);
+        QCOMPARE(DialogIcon(0), QMessageBox::NoIcon);
+        QCOMPARE(ButtonCode(QMessageBox::Ok), static_cast<int>(kButtonOk));
+        QCOMPARE(ButtonCode(QMessageBox::Ignore), static_cast<int>(kButtonIgnore));
+        QCOMPARE(ButtonCode(QMessageBox::No), static_cast<int>(kButtonNo));
+    }
+
+    void showsTheBoxAndAnswersWithThePressedButton() {
+        QtDialogs dialogs;
+        AnswerNextBox(QMessageBox::Retry);
+        QCOMPARE(dialogs.ShowMessage("下载失败"_gbk, kMbRetryCancel | kMbIconError, "信息："_gbk),
+                 static_cast<int>(kButtonRetry));
+        QCOMPARE(title_, QString::fromUtf8("信息："));
+        QCOMPARE(text_, QString::fromUtf8("下载失败"));
+        QCOMPARE(icon_, QMessageBox::Critical);
+        QVERIFY(!stayOnTop_);
+
+        // AskUser's boxes are system-modal: they stay on top.
+        AnswerNextBox(QMessageBox::Yes);
+        QCOMPARE(AskUser(dialogs, "是否创建?"_gbk, kMbYesNo), static_cast<int>(kButtonYes));
+        QCOMPARE(title_, QString::fromUtf8("汀芷："));
+        QCOMPARE(icon_, QMessageBox::Information);
+        QVERIFY(stayOnTop_);
+
+        // Closing a box with a Cancel button answers Cancel.
+        AnswerNextBox(QMessageBox::NoButton);
+        QCOMPARE(dialogs.ShowMessage("x", kMbOkCancel, "t"), static_cast<int>(kButtonCancel));
+    }
+};
+
+}  // namespace box
+
+int RunQtDialogsTests(int argc, char** argv) {
+    box::QtDialogsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "QtDialogsTest.moc"
