@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libarchive-dev libcurl4-openssl-dev libpng-dev
   libcpp-httplib-dev qt6-base-dev libqt6test6 libgtest-dev libbenchmark-dev unicode-data
-  bzip2 xvfb xauth fonts-wqy-microhei curl python3)
+  bzip2 xvfb xauth fonts-wqy-microhei curl openssl python3)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -20,6 +20,8 @@ bool SameFolder(const Text& a, const Text& b) {
 
 BoxProcess::BoxProcess(Text boxFolder, Text executableName, EventPump& pump, Dialogs& dialogs)
     : settings(std::make_unique<SettingsStore>(pump, dialogs)),
+      downloadRequest(std::make_unique<HttpRequest>(pump)),
+      catalogRequest(std::make_unique<HttpRequest>(pump)),
       boxFolder_(std::move(boxFolder)),
       executableName_(std::move(executableName)) {}
 
@@ -95,11 +97,9 @@ void BoxProcess::ExitCleanUp() {
     if (cleanedUp_) return;
     cleanedUp_ = true;
     settings.reset();  // closes the settings file
-    downloadRequest.Reset();
-    catalogRequest.Reset();
-    regex.Reset();
+    downloadRequest.reset();
+    catalogRequest.reset();
     programList.clear();
-    downloads.Reset();
     pendingDeletePath.clear();
 }
 

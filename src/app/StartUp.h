@@ -6,46 +6,16 @@
 // timer that drives PendingDeletionTick().
 
 #include <memory>
-#include <typeinfo>
 #include <vector>
 
 #include "catalog/ProgramRow.h"
+#include "net/HttpRequest.h"
 #include "settings/SettingsStore.h"
 #include "support/Dialogs.h"
 #include "support/EventPump.h"
 #include "support/Text.h"
 
 namespace box {
-
-// Owns one process-wide object of a subsystem whose library is linked above
-// this one (the request objects, the regular-expression object, the download
-// state). Whoever creates the object hands it over here, so the exit clean-up
-// still releases it in its place in the order.
-class ObjectSlot {
-public:
-    template <class T, class... Args>
-    T& Emplace(Args&&... args) {
-        auto object = std::make_shared<T>(std::forward<Args>(args)...);
-        T& ref = *object;
-        object_ = std::move(object);
-        type_ = &typeid(T);
-        return ref;
-    }
-    // The object when the slot holds one of type T, else nullptr.
-    template <class T>
-    T* Get() const {
-        return type_ && *type_ == typeid(T) ? static_cast<T*>(object_.get()) : nullptr;
-    }
-    explicit operator bool() const { return object_ != nullptr; }
-    void Reset() {
-        object_.reset();
-        type_ = nullptr;
-    }
-
-private:
-    std::shared_ptr<void> object_;  // keeps the deleter of the real type
-    const std::type_info* type_ = nullptr;
-};
 
 // What happened to the offline shortcut at start-up.
 enum class ShortcutRepair { kSkipped, kKept, kRewritten, kFailed };
@@ -102,11 +72,9 @@ public:
     Text pendingDeletePath;
 
     std::unique_ptr<SettingsStore> settings;
-    ObjectSlot downloadRequest;  // HttpRequest for downloads and share links
-    ObjectSlot catalogRequest;   // HttpRequest for the catalog fetch
-    ObjectSlot regex;            // RegexObject of the search
+    std::unique_ptr<HttpRequest> downloadRequest;  // downloads and share links
+    std::unique_ptr<HttpRequest> catalogRequest;   // the catalog fetch
     ProgramList programList;
-    ObjectSlot downloads;  // download queue and its state
 
 private:
     bool IsUpdateProgram(const Text& path) const;

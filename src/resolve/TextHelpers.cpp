@@ -1,0 +1,192 @@
+#include "resolve/TextHelpers.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "net/PumpThrottle.h"
+
+namespace box {
+
+namespace {
+
+constexpr std::size_t kNone = std::string_view::npos;
+
+// Length of the character at i: 2 for a GBK lead byte that has a byte after it.
+inline std::size_t UnitLength(std::string_view s, std::size_t i) {
+    return (i + 1 < s.size() && IsGbkLeadByte(static_cast<unsigned char>(s[i]))) ? 2 : 1;
+}
+
+inline unsigned char FoldAscii(char c) {
+    auto u = static_cast<unsigned char>(c);
+    return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u + 32) : u;
+}
+
+// The first character boundary at or after pos. A byte below 0x81 always ends
+// a character, so only the run of lead-range bytes just before pos matters:
+// counted from its start they pair up, and an odd run means pos holds the
+// second byte of a character.
+std::size_t BoundaryAtOrAfter(std::string_view text, std::size_t pos) {
+    std::size_t run = 0;
+    while (run < pos && IsGbkLeadByte(static_cast<unsigned char>(text[pos - 1 - run]))) ++run;
+    if (run % 2 == 1 && pos < text.size()) return pos + 1;
+    return pos;
+}
+
+// Compares character by character: single bytes ignoring ASCII case,
+// double-byte characters exactly. A needle that ends in half a character does
+// not match a whole one.
+bool MatchesAt(std::string_view text, std::size_t i, std::string_view what) {
+    if (text.size() - i < what.size()) return false;
+    std::size_t j = 0;
+    while (j < what.size()) {
+        std::size_t n = UnitLength(what, j);
+        if (UnitLength(text, i + j) != n) return false;
+        if (n == 1) {
+            if (FoldAscii(text[i + j]) != FoldAscii(what[j])) return false;
+        } else if (text[i + j] != what[j] || text[i + j + 1] != what[j + 1]) {
+            return false;
+        }
+        j += n;
+    }
+    return true;
+}
+
+// 0-based index of the first match at a boundary at or after from.
+std::size_t FindFrom(std::string_view text, std::string_view what, std::size_t from) {
+    if (from >= text.size()) return kNone;
+    const unsigned char first = FoldAscii(what[0]);
+    for (std::size_t i = BoundaryAtOrAfter(text, from); i + what.size() <= text.size();
+         i += UnitLength(text, i)) {
+        if (FoldAscii(text[i]) == first && MatchesAt(text, i, what)) return i;
+    }
+    return kNone;
+}
+
+int ToPosition(std::size_t index) {
+    return index >= static_cast<std::size_t>(INT_MAX) ? 0 : static_cast<int>(index + 1);
+}
+
+int ClampToInt(long long v) {
+    if (v > INT_MAX) return INT_MAX;
+    if (v < INT_MIN) return INT_MIN;
+    return static_cast<int>(v);
+}
+
+Text WithoutQuotes(const Text& s) {
+    Text out;
+    out.reserve(s.size());
+    for (char c : s)
+        if (c != '"') out += c;
+    return out;
+}
+
+}  // namespace
+
+int FindText(std::string_view text, std::string_view what, int start) {
+    std::size_t from = start > 1 ? static_cast<std::size_t>(start) - 1 : 0;
+    if (what.empty()) return from < text.size() ? 1 : 0;
+    std::size_t hit = FindFrom(text, what, from);
+    return hit == kNone ? 0 : ToPosition(hit);
+}
+
+int FindTextBefore(std::string_view text, std::string_view what, int before) {
+    if (before <= 1) return 0;
+    std::size_t limit = std::min(static_cast<std::size_t>(before) - 1, text.size());
+    if (what.empty()) return limit >= 1 ? 1 : 0;
+    std::size_t last = kNone;
+    for (std::size_t i = 0; i + what.size() <= limit; i += UnitLength(text, i)) {
+        if (MatchesAt(text, i, what)) last = i;
+    }
+    return last == kNone ? 0 : ToPosition(last);
+}
+
+Text TextBetween(std::string_view text, std::string_view left, std::string_view right, int& start,
+                 bool fromRight) {
+    static const Text kHeadMark = "#汀芷头#"_gbk;
+    static const Text kTailMark = "#汀芷尾#"_gbk;
+
+    Text l = ReplaceAll(Text(left), "''", "\"");
+    Text r = ReplaceAll(Text(right), "''", "\"");
+    Text extended;
+    std::string_view body = text;
+    if (l.empty() || r.empty()) {
+        if (l.empty()) {
+            l = kHeadMark;
+            extended = kHeadMark;
+        }
+        extended.append(text);
+        if (r.empty()) {
+            r = kTailMark;
+            extended += kTailMark;
+        }
+        body = extended;
+    }
+
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (attempt == 1) {
+            Text l2 = WithoutQuotes(l);
+            Text r2 = WithoutQuotes(r);
+            if (l2 == l && r2 == r) break;  // the same search again would fail the same way
+            l = std::move(l2);
+            r = std::move(r2);
+        }
+        const long long ll = static_cast<long long>(l.size());
+        int L = 0;
+        int R = 0;
+        if (!fromRight) {
+            L = FindText(body, l, start);
+            if (L == 0) continue;
+            R = FindText(body, r, ClampToInt(L + ll));
+            if (R == 0) continue;
+        } else {
+            R = FindText(body, r, start);
+            if (R == 0) continue;
+            L = FindTextBefore(body, l, R);
+            if (L == 0) continue;
+        }
+        start = ClampToInt(static_cast<long long>(R) + static_cast<long long>(r.size()));
+        long long length = static_cast<long long>(R) - L - ll;
+        if (length <= 0) return {};
+        return Text(
+            body.substr(static_cast<std::size_t>(L - 1 + ll), static_cast<std::size_t>(length)));
+    }
+    return {};
+}
+
+Text TextBetween(std::string_view text, std::string_view left, std::string_view right,
+                 bool fromRight) {
+    int start = 0;
+    return TextBetween(text, left, right, start, fromRight);
+}
+
+Text UrlHostPart(std::string_view url) {
+    // "/" is below the GBK trail-byte range, so plain byte searches are exact.
+    std::size_t slashes = url.find("//");
+    std::size_t begin = slashes == kNone ? 0 : slashes + 2;
+    std::size_t end = url.find('/', begin);
+    if (end == kNone) end = url.size();
+    return Text(url.substr(begin, end - begin));
+}
+
+Text UrlEncode(std::string_view text, EventPump* pump) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string utf8 = GbkToUtf8(text);
+    Text out;
+    out.reserve(utf8.size() * 3);
+    PumpThrottle throttle(pump);
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        auto c = static_cast<unsigned char>(utf8[i]);
+        if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+            c == '.' || c == '_' || c == '-') {
+            out += static_cast<char>(c);
+        } else if (c != 0) {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 0x0F];
+        }
+        if ((i & 0xFFF) == 0xFFF) throttle.Tick();
+    }
+    return out;
+}
+
+}  // namespace box
