@@ -49,13 +49,13 @@ struct Box {
         Text text = Utf8ToGbk("[盒子]\r\n最新版本=1.0.7.0\r\n下载地址=http://example.com/box.rar");
         for (int i = 1; i <= kPrograms; ++i) {
             const std::string name = ProgramName(i);
-            test::PeSpec spec =
-                test::ProgramSpec("1." + std::to_string(i % 7) + ".0.0", i % 2 == 0);
-            spec.icons = {{Gradient(16, 0x200000), test::IconFormat::kDib8},
+            test::PeLayout layout =
+                test::ProgramLayout("1." + std::to_string(i % 7) + ".0.0", i % 2 == 0);
+            layout.icons = {{Gradient(16, 0x200000), test::IconFormat::kDib8},
                           {Gradient(32, 0x400000), test::IconFormat::kDib32},
                           {Gradient(48, 0x600000), test::IconFormat::kDib32},
                           {Gradient(256, 0x800000), test::IconFormat::kPng}};
-            test::InstallProgram(dir.path(), name, spec);
+            test::InstallProgram(dir.path(), name, layout);
             text +=
                 Utf8ToGbk("\r\n[" + name + "]\r\n最新版本=1.3.0.0\r\n软件主页=http://example.com/" +
                           std::to_string(i) + "\r\n下载地址=http://example.com/" +

@@ -11,6 +11,10 @@ namespace {
 
 constexpr double kTolerance = 1e-7;
 
+// Counts the sorts that began reading their keys (all on the window's
+// thread); a sort sees it move only when another one started inside it.
+unsigned sortsStarted = 0;
+
 struct SortKey {
     double count;
     double official;
@@ -25,7 +29,12 @@ bool ComesBefore(const SortKey& a, const SortKey& b) {
 }  // namespace
 
 void PlaceRow(ProgramRow& r, int row) {
-    r.iconControl.rect.top = RowRect(rowtemplate::kIcon, row).top;
+    // An installed program's icon sits inset in its row (BuildRow moved it in
+    // by 3 pixels); it keeps that inset when the row moves, or it would end up
+    // out of line with its name after every sort.
+    const int iconInset = (r.iconControl.rect.top - r.nameControl.rect.top) -
+                          (rowtemplate::kIcon.top - rowtemplate::kName.top);
+    r.iconControl.rect.top = RowRect(rowtemplate::kIcon, row).top + iconInset;
     r.nameControl.rect.top = RowRect(rowtemplate::kName, row).top;
     r.actionButton.rect.top = RowRect(rowtemplate::kAction, row).top;
     r.progressControl.rect.top = RowRect(rowtemplate::kProgress, row).top;
@@ -50,20 +59,30 @@ void SortProgramList(ProgramList& list, SettingsStore& settings, EventPump& pump
         const double count = settings.readNumber(usedName, 0);
         settings.selectSection(kUseCount);
         settings.writeNumber(usedName, count + 1);
-        if (downloadRunning) return;
     }
+    // The download queue refers to rows by index: no sort may move them
+    // while a download runs, whoever asks for it.
+    if (downloadRunning) return;
 
     // The keys are read once; the store lets events run while reading, and
-    // a handler may select another section, so each read selects its own.
+    // a handler may select another section, so each read selects its own. A
+    // handler may also run a program, which counts it and sorts the list:
+    // that sort read newer counts than some of ours and has put the rows in
+    // order, so ours gives way rather than undo it with stale keys.
+    const unsigned mine = ++sortsStarted;
     const int n = list.size();
     std::vector<SortKey> keys(static_cast<std::size_t>(n));
-    for (int i = 1; i <= n; ++i) {
+    for (int i = 1; i <= n && i <= list.size(); ++i) {
         const Text name = list.at(i).entry.name;
         settings.selectSection(kUseCount);
         keys[static_cast<std::size_t>(i - 1)].count = settings.readNumber(name, 0);
         settings.selectSection(kOfficialOrder);
         keys[static_cast<std::size_t>(i - 1)].official = settings.readNumber(name, 0);
     }
+    if (sortsStarted != mine) return;
+    // The list may have changed size while events ran; sort only if it still
+    // holds the rows that were read.
+    if (list.size() != n) return;
     // Insertion sort over positions: stable, and with the tolerance (which
     // makes "equal" non-transitive) it gives exactly the order that moving
     // the rows one by one would give.
@@ -77,9 +96,6 @@ void SortProgramList(ProgramList& list, SettingsStore& settings, EventPump& pump
             std::swap(order[j], order[j - 1]);
         }
     }
-    // The list may have changed size while events ran; sort only if it still
-    // holds the rows that were read.
-    if (list.size() != n) return;
     std::vector<ProgramRow> sorted;
     sorted.reserve(static_cast<std::size_t>(n));
     for (int from : order) sorted.push_back(std::move(list.at(from)));

@@ -19,8 +19,9 @@ void SortProgramList(ProgramList& list, SettingsStore& settings, EventPump& pump
                      const std::function<void()>& rebuildSearchImages, const Text& usedName = {},
                      bool downloadRunning = false);
 
-// Puts every control of row `row` at its place for that index and writes the
-// index into the seven tags.
+// Puts every control of row `row` at its place for that index (an installed
+// program's icon keeps its inset within the row) and writes the index into the
+// seven tags.
 void PlaceRow(ProgramRow& r, int row);
 
 }  // namespace box

@@ -267,8 +267,10 @@ bool HttpRequest::Perform(const Text& url, const FetchOptions& o, double timeout
 Text HttpRequest::FetchText(const Text& url, const FetchOptions& options) {
     if (!Perform(url, options, options.timeoutSeconds)) return {};
     if (options.charset == -2) return ResponseText();
-    std::string_view body = AsChars(session_->ResponseBody());
-    if (options.charset == -1) return UpToFirstZero(body);
+    if (options.charset == -1) return UpToFirstZero(AsChars(session_->ResponseBody()));
+    // Decoding lets window events run, and a handler that sends a request
+    // through this object replaces the session's body: decode a copy.
+    const Bytes body = session_->ResponseBody();
     return DecodePageText(body, options.charset, nullptr, pump_);
 }
 
@@ -286,7 +288,6 @@ Text HttpRequest::GetRedirectLocation(Text& url, bool sync, const Text& referer)
     Option(kOptionEnableRedirects, 0LL);
     SetTimeouts(5000, 5000, 10000, 5000);
     url = TrimBlanks(url);
-    const Text trimmed = url;
     if (!Open("GET", url, !sync)) return {};
     const std::shared_ptr<HttpSession> session = session_;
     const std::uint64_t id = session->RequestId();
@@ -294,7 +295,8 @@ Text HttpRequest::GetRedirectLocation(Text& url, bool sync, const Text& referer)
     SetRequestHeader("Accept-Language", "zh-cn");
     SetRequestHeader("Connection", "Keep-Alive");
     SetRequestHeader("Accept", kAcceptAnything);
-    SetRequestHeader("Referer", referer.empty() ? trimmed : referer);
+    // The address as opened, so a bare host still gives a full Referer.
+    SetRequestHeader("Referer", referer.empty() ? url : referer);
     Send();
     if (!sync) WaitForResponse(25);
     if (!StillCurrent(session, id)) return {};

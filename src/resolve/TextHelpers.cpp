@@ -11,9 +11,19 @@ namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
 
-// Length of the character at i: 2 for a GBK lead byte that has a byte after it.
+// GBK trail bytes: 0x40-0xFE without 0x7F. A lead byte followed by anything
+// else (a quote, "<", a line break) is a stray byte of its own, and must not
+// swallow the ASCII character after it.
+inline bool IsGbkTrailByte(unsigned char c) {
+    return c >= 0x40 && c <= 0xFE && c != 0x7F;
+}
+
+// Length of the character at i: 2 for a GBK lead byte followed by a trail byte.
 inline std::size_t UnitLength(std::string_view s, std::size_t i) {
-    return (i + 1 < s.size() && IsGbkLeadByte(static_cast<unsigned char>(s[i]))) ? 2 : 1;
+    return (i + 1 < s.size() && IsGbkLeadByte(static_cast<unsigned char>(s[i])) &&
+            IsGbkTrailByte(static_cast<unsigned char>(s[i + 1])))
+               ? 2
+               : 1;
 }
 
 inline unsigned char FoldAscii(char c) {
@@ -21,14 +31,16 @@ inline unsigned char FoldAscii(char c) {
     return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u + 32) : u;
 }
 
-// The first character boundary at or after pos. A byte below 0x81 always ends
-// a character, so only the run of lead-range bytes just before pos matters:
-// counted from its start they pair up, and an odd run means pos holds the
-// second byte of a character.
+// The first character boundary at or after pos. A byte outside the lead range
+// always ends a character, so only the run of lead-range bytes just before pos
+// matters: counted from its start they pair up (every lead-range byte is also
+// a trail byte), and an odd run means pos holds the second byte of a character
+// when it is a trail byte.
 std::size_t BoundaryAtOrAfter(std::string_view text, std::size_t pos) {
     std::size_t run = 0;
     while (run < pos && IsGbkLeadByte(static_cast<unsigned char>(text[pos - 1 - run]))) ++run;
-    if (run % 2 == 1 && pos < text.size()) return pos + 1;
+    if (run % 2 == 1 && pos < text.size() && IsGbkTrailByte(static_cast<unsigned char>(text[pos])))
+        return pos + 1;
     return pos;
 }
 

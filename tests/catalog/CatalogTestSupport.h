@@ -48,9 +48,9 @@ struct CatalogEnv {
 
     // Installs box folder \ name \ name.exe with the given FileVersion.
     void install(const char* name, const std::string& version, std::vector<PeIcon> icons = {}) {
-        PeSpec spec = ProgramSpec(version);
-        spec.icons = std::move(icons);
-        ASSERT_TRUE(InstallProgram(dir.path(), name, spec));
+        PeLayout layout = ProgramLayout(version);
+        layout.icons = std::move(icons);
+        ASSERT_TRUE(InstallProgram(dir.path(), name, layout));
     }
 
     double number(const char* section, const Text& key) {

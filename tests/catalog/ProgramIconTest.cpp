@@ -30,10 +30,10 @@ IconPicture SquareWithHole() {
 }
 
 std::string IconOf(const test::TempDir& dir, std::vector<test::PeIcon> icons) {
-    test::PeSpec spec = test::ProgramSpec("1.0");
-    spec.icons = std::move(icons);
+    test::PeLayout layout = test::ProgramLayout("1.0");
+    layout.icons = std::move(icons);
     const auto path = dir.path() / "p.exe";
-    EXPECT_TRUE(test::WritePe(path, spec));
+    EXPECT_TRUE(test::WritePe(path, layout));
     return ProgramIconBmp(FromFsPath(path));
 }
 
@@ -76,9 +76,9 @@ TEST(ProgramIcon, WithoutAUsableIconTheBoxDrawsItsOwn) {
     EXPECT_EQ(IconOf(dir, {}), expected);
     // An icon whose image data is damaged.
     IconPicture broken = SolidPicture(32, 32, 0xFF112233);
-    test::PeSpec spec = test::ProgramSpec("1.0");
-    spec.icons = {{broken, IconFormat::kDib24}};
-    std::string pe = test::BuildPe(spec);
+    test::PeLayout layout = test::ProgramLayout("1.0");
+    layout.icons = {{broken, IconFormat::kDib24}};
+    std::string pe = test::BuildPe(layout);
     const std::string image = test::EncodeIconImage(broken, IconFormat::kDib24);
     pe[pe.find(image) + 14] = 7;  // bit count 7
     ASSERT_TRUE(test::WriteFile(dir.path() / "q.exe", pe));

@@ -89,7 +89,7 @@ TEST(BuildRow, RowsFollowEachOtherWithTheirTagsAndControls) {
 
 TEST(BuildRow, InstalledProgramsShowTheirIconInASmallerFrame) {
     test::TempDir dir;
-    ASSERT_TRUE(test::InstallProgram(dir.path(), "汀芷·甲", test::ProgramSpec("1.0")));
+    ASSERT_TRUE(test::InstallProgram(dir.path(), "汀芷·甲", test::ProgramLayout("1.0")));
     ProgramList list;
     list.resize(2);
     BuildRow(list, 2, Entry("汀芷·甲", kUpToDate, "1.0", "1.0"), dir.gbk());
@@ -112,7 +112,7 @@ TEST(RefreshRowStatus, FollowsTheExecutableAndKeepsTheSavedCaption) {
     const Text saved = r.actionCaption;
 
     // Downloaded in an older version.
-    ASSERT_TRUE(test::InstallProgram(dir.path(), "汀芷·甲", test::ProgramSpec("1.5")));
+    ASSERT_TRUE(test::InstallProgram(dir.path(), "汀芷·甲", test::ProgramLayout("1.5")));
     RefreshRowStatus(list, 1, dir.gbk());
     EXPECT_EQ(changed, 1);
     EXPECT_EQ(r.entry.installedVersion, "1.5");
@@ -127,7 +127,7 @@ TEST(RefreshRowStatus, FollowsTheExecutableAndKeepsTheSavedCaption) {
     EXPECT_TRUE(r.actionButton.enabled);
 
     // Up to date: disabled even when asked to enable.
-    ASSERT_TRUE(test::InstallProgram(dir.path(), "汀芷·甲", test::ProgramSpec("2.0")));
+    ASSERT_TRUE(test::InstallProgram(dir.path(), "汀芷·甲", test::ProgramLayout("2.0")));
     RefreshRowStatus(list, 1, dir.gbk(), true);
     EXPECT_EQ(r.entry.status, kUpToDate);
     EXPECT_EQ(r.actionButton.caption, G("已是最新版本!    "));

@@ -32,7 +32,9 @@ void ExpectPlaced(const ProgramList& list) {
         EXPECT_EQ(r.progressControl.rect.top, top);
         EXPECT_EQ(r.deleteButton.rect.top, top);
         EXPECT_EQ(r.tutorialButton.rect.top, top);
-        EXPECT_EQ(r.iconControl.rect.top, top);
+        // An installed program's icon keeps its 3-pixel inset in the row.
+        const int inset = r.entry.status == kNotDownloaded ? 0 : 3;
+        EXPECT_EQ(r.iconControl.rect, (Rect{8 + inset, top + inset, 26 - inset, 26 - inset}));
         EXPECT_EQ(r.hintControl.rect, (Rect{10, 0, 329, 26}));  // moves with its progress control
         for (const ControlState* c :
              {&r.iconControl, &r.nameControl, &r.actionButton, &r.hintControl, &r.progressControl,
@@ -67,6 +69,20 @@ TEST(SortProgramList, RunningAProgramCountsItAndMovesItUp) {
     ExpectPlaced(env.list);
 }
 
+TEST(SortProgramList, InstalledIconsKeepTheirPlaceInTheirRow) {
+    SortEnv env({"[汀芷·甲]", "[汀芷·乙]", "[汀芷·丙]"});
+    env.install("汀芷·甲", "1.0");
+    env.install("汀芷·丙", "1.0");
+    env.parse(CatalogLines({"[汀芷·甲]", "[汀芷·乙]", "[汀芷·丙]"}));
+    ASSERT_EQ(env.list.at(3).iconControl.rect, (Rect{11, 63, 23, 23}));
+    env.sort("汀芷·丙");
+    EXPECT_EQ(env.names(), (std::vector<std::string>{"汀芷·丙", "汀芷·甲", "汀芷·乙"}));
+    EXPECT_EQ(env.list.at(1).iconControl.rect, (Rect{11, 11, 23, 23}));
+    EXPECT_EQ(env.list.at(2).iconControl.rect, (Rect{11, 37, 23, 23}));
+    EXPECT_EQ(env.list.at(3).iconControl.rect, (Rect{8, 60, 26, 26}));
+    ExpectPlaced(env.list);
+}
+
 TEST(SortProgramList, NoReSortWhileADownloadRuns) {
     SortEnv env({"[汀芷·甲]", "[汀芷·乙]", "[汀芷·丙]"});
     env.sort();
@@ -79,6 +95,35 @@ TEST(SortProgramList, NoReSortWhileADownloadRuns) {
     env.sort();
     EXPECT_EQ(env.names(), (std::vector<std::string>{"汀芷·丙", "汀芷·甲", "汀芷·乙"}));
     EXPECT_EQ(env.rebuilds, 2);
+
+    // Nor does a sort without a program to count.
+    env.setCount("汀芷·乙", 9);
+    env.sort("", true);
+    EXPECT_EQ(env.names(), (std::vector<std::string>{"汀芷·丙", "汀芷·甲", "汀芷·乙"}));
+    EXPECT_EQ(env.rebuilds, 2);
+}
+
+TEST(SortProgramList, ASortStartedWhileReadingTheCountsLeavesTheRightOrder) {
+    // Reading the counts lets events run; one of them may run a program and
+    // so sort the list before the outer sort moves any row. Whenever that
+    // happens, the list ends up ordered by the counts.
+    for (int trigger = 1; trigger <= 12; ++trigger) {
+        SCOPED_TRACE(trigger);
+        SortEnv env({"[汀芷·甲]", "[汀芷·乙]", "[汀芷·丙]"});
+        env.setCount("汀芷·丙", 5);
+        bool nested = false;
+        const int start = env.pump.pumps;
+        env.pump.onEveryPump = [&] {
+            if (nested || env.pump.pumps - start != trigger) return;
+            nested = true;
+            env.sort("汀芷·乙");
+        };
+        env.sort();
+        env.pump.onEveryPump = nullptr;
+        if (!nested) env.sort("汀芷·乙");
+        EXPECT_EQ(env.names(), (std::vector<std::string>{"汀芷·丙", "汀芷·乙", "汀芷·甲"}));
+        ExpectPlaced(env.list);
+    }
 }
 
 TEST(SortProgramList, EqualCountsKeepTheOfficialOrder) {

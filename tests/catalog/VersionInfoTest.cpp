@@ -8,7 +8,7 @@
 namespace box {
 namespace {
 
-using test::PeSpec;
+using test::PeLayout;
 using test::PeVersion;
 
 const std::vector<std::pair<std::string, std::string>> kAllStrings = {
@@ -28,11 +28,11 @@ TEST(ReadVersionInfo, ReadsAllTwelveStringsFromBothImageKinds) {
     test::TempDir dir;
     for (bool pe64 : {false, true}) {
         SCOPED_TRACE(pe64);
-        PeSpec spec;
-        spec.pe64 = pe64;
-        spec.version = PeVersion{};
-        spec.version->strings = kAllStrings;
-        const VersionInfo info = ReadFrom(dir, test::BuildPe(spec));
+        PeLayout layout;
+        layout.pe64 = pe64;
+        layout.version = PeVersion{};
+        layout.version->strings = kAllStrings;
+        const VersionInfo info = ReadFrom(dir, test::BuildPe(layout));
         EXPECT_EQ(info.comments, "注释"_gbk);
         EXPECT_EQ(info.companyName, "汀芷软件"_gbk);
         EXPECT_EQ(info.fileDescription, "描述"_gbk);
@@ -54,32 +54,32 @@ TEST(ReadVersionInfo, TheFirstTranslationNamesTheStringTable) {
     EXPECT_EQ(TranslationKey(0x00000409), "04090000");  // leading zeros restored
 
     test::TempDir dir;
-    PeSpec spec = test::ProgramSpec("3.1");
-    spec.version->translations = {{0x0409, 0x04E4}, {0x0804, 0x04B0}};
-    EXPECT_EQ(ReadFrom(dir, test::BuildPe(spec)).fileVersion, "3.1");
+    PeLayout layout = test::ProgramLayout("3.1");
+    layout.version->translations = {{0x0409, 0x04E4}, {0x0804, 0x04B0}};
+    EXPECT_EQ(ReadFrom(dir, test::BuildPe(layout)).fileVersion, "3.1");
     // A table under another key than the translation names is not found.
-    spec.version->tableKey = "080404B0";
-    EXPECT_EQ(ReadFrom(dir, test::BuildPe(spec)), VersionInfo{});
+    layout.version->tableKey = "080404B0";
+    EXPECT_EQ(ReadFrom(dir, test::BuildPe(layout)), VersionInfo{});
     // Without a translation table nothing is read, not even a present table.
-    spec.version->tableKey.clear();
-    spec.version->withVarFileInfo = false;
-    EXPECT_EQ(ReadFrom(dir, test::BuildPe(spec)), VersionInfo{});
+    layout.version->tableKey.clear();
+    layout.version->withVarFileInfo = false;
+    EXPECT_EQ(ReadFrom(dir, test::BuildPe(layout)), VersionInfo{});
     // An empty translation list is just as good as none.
-    spec.version->withVarFileInfo = true;
-    spec.version->translations.clear();
-    EXPECT_EQ(ReadFrom(dir, test::BuildPe(spec)), VersionInfo{});
+    layout.version->withVarFileInfo = true;
+    layout.version->translations.clear();
+    EXPECT_EQ(ReadFrom(dir, test::BuildPe(layout)), VersionInfo{});
 }
 
 TEST(ReadVersionInfo, AnythingButAWholeExecutableGivesEmptyTexts) {
     test::TempDir dir;
     EXPECT_EQ(ReadVersionInfo(FromFsPath(dir.path() / "missing.exe")), VersionInfo{});
     EXPECT_EQ(ReadFrom(dir, "not an executable"), VersionInfo{});
-    EXPECT_EQ(ReadFrom(dir, test::BuildPe(PeSpec{})), VersionInfo{});  // no version resource
+    EXPECT_EQ(ReadFrom(dir, test::BuildPe(PeLayout{})), VersionInfo{});  // no version resource
 
     // Cut short at every length: never a crash, never a partial answer.
-    PeSpec spec = test::ProgramSpec("1.0.0.7", true);
-    spec.icons = {{test::SolidPicture(16, 16, 0xFF00AA00)}};
-    const std::string whole = test::BuildPe(spec);
+    PeLayout layout = test::ProgramLayout("1.0.0.7", true);
+    layout.icons = {{test::SolidPicture(16, 16, 0xFF00AA00)}};
+    const std::string whole = test::BuildPe(layout);
     ASSERT_EQ(ReadFrom(dir, whole).fileVersion, "1.0.0.7");
     for (std::size_t n = 0; n < whole.size(); ++n) {
         ASSERT_EQ(ReadVersionInfo(PeFile::FromBytes(whole.substr(0, n))), VersionInfo{})

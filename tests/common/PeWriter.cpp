@@ -265,31 +265,31 @@ IconPicture SolidPicture(int width, int height, std::uint32_t argb) {
     return p;
 }
 
-PeSpec ProgramSpec(const std::string& fileVersion, bool pe64) {
-    PeSpec spec;
-    spec.pe64 = pe64;
-    spec.version = PeVersion{};
-    spec.version->strings = {{"CompanyName", "汀芷软件"},
+PeLayout ProgramLayout(const std::string& fileVersion, bool pe64) {
+    PeLayout layout;
+    layout.pe64 = pe64;
+    layout.version = PeVersion{};
+    layout.version->strings = {{"CompanyName", "汀芷软件"},
                              {"FileDescription", "测试程序"},
                              {"FileVersion", fileVersion},
                              {"ProductVersion", fileVersion}};
-    return spec;
+    return layout;
 }
 
-std::string BuildPe(const PeSpec& spec) {
+std::string BuildPe(const PeLayout& layout) {
     constexpr std::uint32_t kFileAlign = 0x200, kSectionAlign = 0x1000;
     constexpr std::uint32_t kTextRva = 0x1000, kRsrcRva = 0x2000;
     constexpr std::uint32_t kHeadersSize = 0x400, kTextRaw = 0x400, kTextSize = 0x200;
 
     std::vector<Resource> resources;
-    if (spec.version) resources.push_back({16, 1, VersionBlock(*spec.version)});
-    if (!spec.icons.empty()) {
+    if (layout.version) resources.push_back({16, 1, VersionBlock(*layout.version)});
+    if (!layout.icons.empty()) {
         std::string group;
         Add16(group, 0);
         Add16(group, 1);
-        Add16(group, static_cast<std::uint32_t>(spec.icons.size()));
-        for (std::size_t i = 0; i < spec.icons.size(); ++i) {
-            const PeIcon& icon = spec.icons[i];
+        Add16(group, static_cast<std::uint32_t>(layout.icons.size()));
+        for (std::size_t i = 0; i < layout.icons.size(); ++i) {
+            const PeIcon& icon = layout.icons[i];
             std::string image = EncodeIconImage(icon.picture, icon.format);
             const auto id = static_cast<std::uint16_t>(i + 1);
             group += static_cast<char>(icon.picture.width >= 256 ? 0 : icon.picture.width);
@@ -316,20 +316,20 @@ std::string BuildPe(const PeSpec& spec) {
     Put32(file, 0x3C, 0x40);
     file.replace(0x40, 4, std::string("PE\0\0", 4));
     const std::size_t coff = 0x44;
-    const std::uint16_t optionalSize = spec.pe64 ? 240 : 224;
-    Put16(file, coff, spec.pe64 ? 0x8664 : 0x14C);
+    const std::uint16_t optionalSize = layout.pe64 ? 240 : 224;
+    Put16(file, coff, layout.pe64 ? 0x8664 : 0x14C);
     Put16(file, coff + 2, 2);
     Put16(file, coff + 16, optionalSize);
-    Put16(file, coff + 18, spec.pe64 ? 0x0022 : 0x0102);
+    Put16(file, coff + 18, layout.pe64 ? 0x0022 : 0x0102);
 
     const std::size_t opt = coff + 20;
-    Put16(file, opt, spec.pe64 ? 0x20B : 0x10B);
+    Put16(file, opt, layout.pe64 ? 0x20B : 0x10B);
     file[opt + 2] = 14;
     Put32(file, opt + 4, kTextSize);
     Put32(file, opt + 8, rsrcRawSize);
     Put32(file, opt + 16, kTextRva);
     Put32(file, opt + 20, kTextRva);
-    if (spec.pe64) {
+    if (layout.pe64) {
         Put64(file, opt + 24, 0x140000000ull);
     } else {
         Put32(file, opt + 24, kRsrcRva);
@@ -346,7 +346,7 @@ std::string BuildPe(const PeSpec& spec) {
     Put16(file, opt + 68, 2);  // GUI
     Put16(file, opt + 70, 0x8140);
     std::size_t dirs;
-    if (spec.pe64) {
+    if (layout.pe64) {
         Put64(file, opt + 72, 0x100000);
         Put64(file, opt + 80, 0x1000);
         Put64(file, opt + 88, 0x100000);
@@ -390,15 +390,15 @@ bool WriteFile(const std::filesystem::path& path, const std::string& bytes) {
     return static_cast<bool>(out);
 }
 
-bool WritePe(const std::filesystem::path& path, const PeSpec& spec) {
-    return WriteFile(path, BuildPe(spec));
+bool WritePe(const std::filesystem::path& path, const PeLayout& layout) {
+    return WriteFile(path, BuildPe(layout));
 }
 
 bool InstallProgram(const std::filesystem::path& boxFolder, const std::string& name,
-                    const PeSpec& spec) {
+                    const PeLayout& layout) {
     std::error_code ec;
     std::filesystem::create_directories(boxFolder / name, ec);
-    return !ec && WritePe(boxFolder / name / (name + ".exe"), spec);
+    return !ec && WritePe(boxFolder / name / (name + ".exe"), layout);
 }
 
 }  // namespace box::test

@@ -37,21 +37,21 @@ struct PeIcon {
     IconFormat format = IconFormat::kDib32;
 };
 
-struct PeSpec {
+struct PeLayout {
     bool pe64 = false;
     std::optional<PeVersion> version;
     std::vector<PeIcon> icons;  // one icon group, images in this order
 };
 
-// A spec with a version resource whose FileVersion is fileVersion.
-PeSpec ProgramSpec(const std::string& fileVersion, bool pe64 = false);
+// A layout with a version resource whose FileVersion is fileVersion.
+PeLayout ProgramLayout(const std::string& fileVersion, bool pe64 = false);
 
-std::string BuildPe(const PeSpec& spec);
+std::string BuildPe(const PeLayout& layout);
 bool WriteFile(const std::filesystem::path& path, const std::string& bytes);
-bool WritePe(const std::filesystem::path& path, const PeSpec& spec);
+bool WritePe(const std::filesystem::path& path, const PeLayout& layout);
 // Writes boxFolder/name/name.exe (name in UTF-8), creating the folder.
 bool InstallProgram(const std::filesystem::path& boxFolder, const std::string& name,
-                    const PeSpec& spec);
+                    const PeLayout& layout);
 
 // One image of an icon resource in the given format.
 std::string EncodeIconImage(const IconPicture& picture, IconFormat format);

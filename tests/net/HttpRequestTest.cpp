@@ -86,6 +86,13 @@ TEST_F(HttpRequestTest, UrlsWithoutSchemeGetHttpAndBlanksAreTrimmed) {
     // The Referer is the trimmed address as the caller wrote it.
     EXPECT_EQ(server.LastRequest().Header("Referer"), bare);
 
+    // GetRedirectLocation completes the caller's own variable, and its Referer
+    // is the completed address.
+    url = " " + bare;
+    EXPECT_EQ(request.GetRedirectLocation(url), "");
+    EXPECT_EQ(url, "http://" + bare);
+    EXPECT_EQ(server.LastRequest().Header("Referer"), "http://" + bare);
+
     // A method that is no HTTP token cannot open a request.
     url = bare;
     EXPECT_FALSE(request.Open("GE T", url));
@@ -399,6 +406,32 @@ TEST_F(HttpRequestTest, EventsThatReuseTheObjectDuringTheWaitOwnTheAnswer) {
     EXPECT_EQ(nested, "quick");
     EXPECT_EQ(request.Status(), 200);
     server.ReleaseHeld();
+}
+
+TEST_F(HttpRequestTest, EventsThatReuseTheObjectWhileThePageIsDecodedLeaveItIntact) {
+    server.SetAnswer("/quick", {200, "quick"});
+    Text nested;
+    bool fired = false;
+    // Only once the answer is complete, that is while the page is decoded.
+    pump.onEveryPump = [&] {
+        if (fired || request.Status() != 200) return;
+        fired = true;
+        nested = request.FetchText(server.Url("/quick"));
+    };
+    // Decoding lets events run every few milliseconds: grow the page until it
+    // takes long enough for that to happen.
+    for (std::size_t size = 1 << 20; !fired && size <= (64u << 20); size *= 2) {
+        std::string page;
+        page.reserve(size + 32);
+        while (page.size() < size) page += "汀芷软件盒子 ok ";
+        server.SetAnswer("/big", {200, page});
+        const Text text = request.FetchText(server.Url("/big"));
+        if (!fired) continue;
+        EXPECT_EQ(text.size(), Utf8ToGbk(page).size());
+        EXPECT_EQ(text.substr(0, 12), "汀芷软件盒子"_gbk);
+    }
+    ASSERT_TRUE(fired);
+    EXPECT_EQ(nested, "quick");
 }
 
 TEST_F(HttpRequestTest, ServiceObjectMembers) {

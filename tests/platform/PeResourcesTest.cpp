@@ -11,7 +11,7 @@ namespace {
 
 using test::BuildPe;
 using test::IconFormat;
-using test::PeSpec;
+using test::PeLayout;
 using test::SolidPicture;
 
 std::string Translation(std::string_view block) {
@@ -22,9 +22,9 @@ std::string Translation(std::string_view block) {
 TEST(PeResources, ReadsTheVersionBlockOfBothImageKinds) {
     for (bool pe64 : {false, true}) {
         SCOPED_TRACE(pe64 ? "PE32+" : "PE32");
-        PeSpec spec = test::ProgramSpec("1.2.3.4", pe64);
-        spec.version->strings.push_back({"Comments", "一二三"});
-        auto file = PeFile::FromBytes(BuildPe(spec));
+        PeLayout layout = test::ProgramLayout("1.2.3.4", pe64);
+        layout.version->strings.push_back({"Comments", "一二三"});
+        auto file = PeFile::FromBytes(BuildPe(layout));
         ASSERT_TRUE(file);
         EXPECT_EQ(file->is64Bit(), pe64);
         auto block = file->versionBlock();
@@ -44,9 +44,9 @@ TEST(PeResources, ReadsTheVersionBlockOfBothImageKinds) {
 }
 
 TEST(PeResources, CharactersOutsideGbkBecomeOneQuestionMarkEach) {
-    PeSpec spec = test::ProgramSpec("1.0");
-    spec.version->strings.push_back({"Comments", "a😀b€c"});
-    auto block = PeFile::FromBytes(BuildPe(spec))->versionBlock();
+    PeLayout layout = test::ProgramLayout("1.0");
+    layout.version->strings.push_back({"Comments", "a😀b€c"});
+    auto block = PeFile::FromBytes(BuildPe(layout))->versionBlock();
     ASSERT_TRUE(block);
     // The euro sign exists in GBK (0x80), the emoji does not.
     EXPECT_EQ(QueryVersionValue(*block, "\\StringFileInfo\\080404B0\\Comments"),
@@ -58,7 +58,7 @@ TEST(PeResources, FilesThatAreNoExecutablesHaveNoResources) {
     EXPECT_FALSE(PeFile::FromBytes(""));
     EXPECT_FALSE(PeFile::FromBytes("MZ"));
     EXPECT_FALSE(PeFile::FromBytes(std::string(4096, 'x')));
-    std::string pe = BuildPe(test::ProgramSpec("1.0"));
+    std::string pe = BuildPe(test::ProgramLayout("1.0"));
     std::string wrongMagic = pe;
     wrongMagic[0x58] = 0x07;  // optional header magic
     EXPECT_FALSE(PeFile::FromBytes(wrongMagic));
@@ -69,7 +69,7 @@ TEST(PeResources, FilesThatAreNoExecutablesHaveNoResources) {
     EXPECT_FALSE(PeFile::Open("/tmp"));  // a folder
 
     // A valid image without any resource.
-    auto bare = PeFile::FromBytes(BuildPe(PeSpec{}));
+    auto bare = PeFile::FromBytes(BuildPe(PeLayout{}));
     ASSERT_TRUE(bare);
     EXPECT_FALSE(bare->versionBlock());
     EXPECT_TRUE(bare->iconGroup().empty());
@@ -77,10 +77,10 @@ TEST(PeResources, FilesThatAreNoExecutablesHaveNoResources) {
 }
 
 TEST(PeResources, RandomlyDamagedImagesNeverCrash) {
-    PeSpec spec = test::ProgramSpec("2.5.0.1", true);
-    spec.icons = {{SolidPicture(16, 16, 0xFF102030), IconFormat::kDib8},
+    PeLayout layout = test::ProgramLayout("2.5.0.1", true);
+    layout.icons = {{SolidPicture(16, 16, 0xFF102030), IconFormat::kDib8},
                   {SolidPicture(32, 32, 0x80FF0000), IconFormat::kPng}};
-    const std::string pe = BuildPe(spec);
+    const std::string pe = BuildPe(layout);
     // A version node that claims more bytes than its parent holds.
     std::string block = *PeFile::FromBytes(pe)->versionBlock();
     block[0] = block[1] = static_cast<char>(0xFF);
@@ -103,12 +103,12 @@ TEST(PeResources, RandomlyDamagedImagesNeverCrash) {
 }
 
 TEST(PeResources, IconGroupAndImagesComeFromTheResources) {
-    PeSpec spec;
-    spec.pe64 = true;
-    spec.icons = {{SolidPicture(16, 16, 0xFF0000FF), IconFormat::kDib24},
+    PeLayout layout;
+    layout.pe64 = true;
+    layout.icons = {{SolidPicture(16, 16, 0xFF0000FF), IconFormat::kDib24},
                   {SolidPicture(32, 32, 0xFF00FF00), IconFormat::kDib32},
                   {SolidPicture(256, 256, 0xFFFF0000), IconFormat::kPng}};
-    auto file = PeFile::FromBytes(BuildPe(spec));
+    auto file = PeFile::FromBytes(BuildPe(layout));
     ASSERT_TRUE(file);
     auto group = file->iconGroup();
     ASSERT_EQ(group.size(), 3u);
@@ -116,7 +116,7 @@ TEST(PeResources, IconGroupAndImagesComeFromTheResources) {
     EXPECT_EQ(group[1].bitCount, 32);
     auto image = file->iconImage(32, 32);
     ASSERT_TRUE(image);
-    EXPECT_EQ(*image, test::EncodeIconImage(spec.icons[1].picture, IconFormat::kDib32));
+    EXPECT_EQ(*image, test::EncodeIconImage(layout.icons[1].picture, IconFormat::kDib32));
     // Among equal sizes the most colours win.
     EXPECT_EQ(ChooseIconImage({{32, 32, 8, 1}, {32, 32, 32, 2}, {48, 48, 32, 3}}, 32, 32), 1);
     // Asked for a large size, the PNG image is the one.

@@ -82,6 +82,19 @@ TEST(TextSearch, IgnoresAsciiCaseButNeverMatchesInsideADoubleByteCharacter) {
     EXPECT_EQ(FindText(run, "z", 3), 6);
 }
 
+TEST(TextSearch, AStrayLeadByteDoesNotSwallowTheAsciiAfterIt) {
+    // Undecoded UTF-8 ("中" is three bytes) leaves a lead-range byte before the
+    // closing quote; the quote is still a character of its own.
+    EXPECT_EQ(TextBetween("{\"k\":\"\xE4\xB8\xAD\"}", "''k'':''", "\""), "\xE4\xB8\xAD");
+    EXPECT_EQ(FindText("\x81<meta", "<META"), 2);
+    EXPECT_EQ(FindText("\x81\x7F", "\x7F"), 2);
+    EXPECT_EQ(FindText("\x81<", "<", 2), 2);
+    // A text that ends in a stray lead byte still finds the end-of-text sentinel.
+    EXPECT_EQ(TextBetween("name=\xB5", "name=", ""), "\xB5");
+    // A real character still hides its trail byte.
+    EXPECT_EQ(FindText(kCharWithTrailZ, "Z"), 0);
+}
+
 TEST(TextSearch, EmptyTextAndPositionsAtTheEdges) {
     EXPECT_EQ(FindText("abc", "", 3), 1);
     EXPECT_EQ(FindText("abc", "", 4), 0);

@@ -86,7 +86,7 @@ MainWindow::~MainWindow() {
 void MainWindow::BuildHeader() {
     headerBase_ = Named<PictureBox>("图片框底座", layout::kHeaderBase, PaintHeaderBackground, this);
 
-    struct LinkSpec {
+    struct LinkLayout {
         const char* picture;
         const char* link;
         Rect pictureRect;
@@ -95,7 +95,7 @@ void MainWindow::BuildHeader() {
         PicturePainter painter;
         HeaderLink target;
     };
-    const LinkSpec links[] = {
+    const LinkLayout links[] = {
         {"图片框说明", "超级链接框说明", layout::kHelpPicture, layout::kHelpLink, "疑点说明",
          PaintHelpPicture, HeaderLink::Help},
         {"图片框QQ", "超级链接框QQ", layout::kContactPicture, layout::kContactLink, "联系汀芷",
@@ -105,15 +105,15 @@ void MainWindow::BuildHeader() {
         {"图片框VIP", "超级链接框VIP", layout::kVipPicture, layout::kVipLink, "加入VIP",
          PaintVipPicture, HeaderLink::Vip},
     };
-    for (const LinkSpec& spec : links) {
-        auto* picture = Named<PictureBox>(spec.picture, spec.pictureRect, spec.painter, this);
+    for (const LinkLayout& item : links) {
+        auto* picture = Named<PictureBox>(item.picture, item.pictureRect, item.painter, this);
         picture->setCursor(Qt::PointingHandCursor);
-        const HeaderLink target = spec.target;
+        const HeaderLink target = item.target;
         connect(picture, &PictureBox::clicked, this,
                 [this, target] { actions_.OpenHeaderLink(target); });
 
-        auto* link = Named<QLabel>(spec.link, spec.linkRect, this);
-        link->setText(QString("<u>%1</u>").arg(U(spec.caption)));
+        auto* link = Named<QLabel>(item.link, item.linkRect, this);
+        link->setText(QString("<u>%1</u>").arg(U(item.caption)));
         link->setTextFormat(Qt::RichText);
         link->setAlignment(Qt::AlignCenter);
         link->setStyleSheet("color: #ffffff;");
