@@ -55,6 +55,8 @@ struct HttpSessionCallbacks {
         s->lastActivity_ = HttpSession::Clock::now();
         try {
             auto* p = reinterpret_cast<const std::uint8_t*>(data);
+            // Growing moves the body: the page fault-in must not outlive it.
+            if (s->body_.size() + length > s->body_.capacity()) s->JoinPopulate();
             s->body_.insert(s->body_.end(), p, p + length);
         } catch (...) {
             return 0;  // out of memory ends the transfer as failed
@@ -115,6 +117,7 @@ HttpSession::HttpSession(CURL* easy, CURLM* multi) : easy_(easy), multi_(multi) 
 }
 
 HttpSession::~HttpSession() {
+    JoinPopulate();
     if (state_ == State::kInFlight) curl_multi_remove_handle(multi_, easy_);
     curl_multi_cleanup(multi_);
     curl_easy_cleanup(easy_);
@@ -356,8 +359,13 @@ void HttpSession::Finish(int curlCode) {
     }
 }
 
+void HttpSession::JoinPopulate() {
+    if (populate_.joinable()) populate_.join();
+}
+
 void HttpSession::ReserveBody(std::size_t size) {
     if (size <= body_.capacity()) return;
+    JoinPopulate();
     body_.reserve(size);
     // Large bodies fault in far fewer pages when the kernel may back them with
     // huge pages; the hint costs nothing where it is not honoured.
@@ -367,10 +375,16 @@ void HttpSession::ReserveBody(std::size_t size) {
         std::uintptr_t first = (begin + kHuge - 1) & ~(kHuge - 1);
         std::uintptr_t last = (begin + body_.capacity()) & ~(kHuge - 1);
         if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+        // The kernel zeroes every fresh page on first touch; doing that on
+        // another core while the bytes arrive keeps it off the receiving path.
+        void* from = body_.data();
+        std::size_t length = body_.capacity();
+        populate_ = std::thread([from, length] { madvise(from, length, MADV_POPULATE_WRITE); });
     }
 }
 
 void HttpSession::ClearResponse() {
+    JoinPopulate();
     status_ = 0;
     head_.Clear();
     Bytes().swap(body_);
@@ -411,6 +425,7 @@ const Bytes& HttpSession::ResponseBody() const {
 
 Bytes HttpSession::TakeResponseBody() {
     if (state_ != State::kDone) return {};
+    JoinPopulate();
     return std::exchange(body_, Bytes());
 }
 

@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <variant>
 #include <vector>
 
@@ -158,6 +159,9 @@ private:
     int status_ = 0;
     ResponseHead head_;
     Bytes body_;
+    // Faults in the pages of a large reserved body while the bytes arrive.
+    std::thread populate_;
+    void JoinPopulate();
     std::string effectiveUrl_;
 };
 

@@ -299,6 +299,20 @@ TEST_F(HttpRequestTest, FetchBytesHandsOverTheWholeBody) {
     server.SetAnswer("/empty", {204, "", ""});
     EXPECT_TRUE(request.FetchBytes(server.Url("/empty")).empty());
     EXPECT_EQ(request.Status(), 204);
+
+    // Large announced bodies are reserved and faulted in ahead of the bytes;
+    // every byte must still land in its place, twice in a row on one object.
+    std::string large(20u << 20, '\0');
+    for (std::size_t i = 0; i < large.size(); ++i)
+        large[i] = static_cast<char>(i * 2654435761u >> 13);
+    server.SetAnswer("/large", {200, large, "application/octet-stream"});
+    for (int round = 0; round < 2; ++round) {
+        got = request.FetchBytes(server.Url("/large"));
+        ASSERT_EQ(got.size(), large.size());
+        EXPECT_TRUE(std::equal(got.begin(), got.end(), large.begin(), [](std::uint8_t a, char b) {
+            return a == static_cast<std::uint8_t>(b);
+        }));
+    }
 }
 
 TEST_F(HttpRequestTest, TimeoutArgumentRules) {
