@@ -52,9 +52,9 @@ struct Box {
             test::PeLayout layout =
                 test::ProgramLayout("1." + std::to_string(i % 7) + ".0.0", i % 2 == 0);
             layout.icons = {{Gradient(16, 0x200000), test::IconFormat::kDib8},
-                          {Gradient(32, 0x400000), test::IconFormat::kDib32},
-                          {Gradient(48, 0x600000), test::IconFormat::kDib32},
-                          {Gradient(256, 0x800000), test::IconFormat::kPng}};
+                            {Gradient(32, 0x400000), test::IconFormat::kDib32},
+                            {Gradient(48, 0x600000), test::IconFormat::kDib32},
+                            {Gradient(256, 0x800000), test::IconFormat::kPng}};
             test::InstallProgram(dir.path(), name, layout);
             text +=
                 Utf8ToGbk("\r\n[" + name + "]\r\n最新版本=1.3.0.0\r\n软件主页=http://example.com/" +

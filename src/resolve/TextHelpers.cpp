@@ -11,19 +11,10 @@ namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
 
-// GBK trail bytes: 0x40-0xFE without 0x7F. A lead byte followed by anything
-// else (a quote, "<", a line break) is a stray byte of its own, and must not
-// swallow the ASCII character after it.
-inline bool IsGbkTrailByte(unsigned char c) {
-    return c >= 0x40 && c <= 0xFE && c != 0x7F;
-}
-
-// Length of the character at i: 2 for a GBK lead byte followed by a trail byte.
+// A lead byte followed by anything but a trail byte (a quote, "<", a line
+// break) is a stray byte of its own.
 inline std::size_t UnitLength(std::string_view s, std::size_t i) {
-    return (i + 1 < s.size() && IsGbkLeadByte(static_cast<unsigned char>(s[i])) &&
-            IsGbkTrailByte(static_cast<unsigned char>(s[i + 1])))
-               ? 2
-               : 1;
+    return GbkCharLength(s, i);
 }
 
 inline unsigned char FoldAscii(char c) {

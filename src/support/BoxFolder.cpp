@@ -34,9 +34,13 @@ std::filesystem::path FsPath(const Text& gbkPath) {
     return std::filesystem::path(utf8);
 }
 
-Text FromFsPath(const std::filesystem::path& path) { return Utf8ToGbk(path.string()); }
+Text FromFsPath(const std::filesystem::path& path) {
+    return Utf8ToGbk(path.string());
+}
 
-Text JoinPath(const Text& folder, const Text& name) { return folder + "\\" + name; }
+Text JoinPath(const Text& folder, const Text& name) {
+    return folder + "\\" + name;
+}
 
 Text FileNamePart(const Text& path) {
     std::size_t sep = LastSeparator(path);
@@ -48,8 +52,12 @@ Text FolderPart(const Text& path) {
     return sep == Text::npos ? Text() : path.substr(0, sep);
 }
 
-Text ExecutableFolder() { return FromFsPath(ExecutablePath().parent_path()); }
+Text ExecutableFolder() {
+    return FromFsPath(ExecutablePath().parent_path());
+}
 
-Text ExecutableName() { return FromFsPath(ExecutablePath().filename()); }
+Text ExecutableName() {
+    return FromFsPath(ExecutablePath().filename());
+}
 
 }  // namespace box

@@ -55,13 +55,19 @@ std::string ConvertEncoding(std::string_view input, const char* from, const char
     return Iconv(input, from, to, false, ok);
 }
 
-Text Utf8ToGbk(std::string_view utf8) { return Iconv(utf8, "UTF-8", "GBK", true, nullptr); }
+Text Utf8ToGbk(std::string_view utf8) {
+    return Iconv(utf8, "UTF-8", "GBK", true, nullptr);
+}
 
-std::string GbkToUtf8(std::string_view gbk) { return Iconv(gbk, "GBK", "UTF-8", true, nullptr); }
+std::string GbkToUtf8(std::string_view gbk) {
+    return Iconv(gbk, "GBK", "UTF-8", true, nullptr);
+}
 
 std::size_t GbkCharLength(std::string_view text, std::size_t pos) {
-    if (pos + 1 < text.size() && IsGbkLeadByte(static_cast<unsigned char>(text[pos]))) return 2;
-    return 1;
+    return pos + 1 < text.size() && IsGbkLeadByte(static_cast<unsigned char>(text[pos])) &&
+                   IsGbkTrailByte(static_cast<unsigned char>(text[pos + 1]))
+               ? 2
+               : 1;
 }
 
 Text operator""_gbk(const char* utf8, std::size_t size) {
@@ -120,7 +126,9 @@ Text AsciiLower(std::string_view text) {
     return out;
 }
 
-Text ToText(long long value) { return std::to_string(value); }
+Text ToText(long long value) {
+    return std::to_string(value);
+}
 
 double LeadingNumber(std::string_view text) {
     // strtod also accepts hex, inf and nan; only plain decimal numbers count.

@@ -25,9 +25,18 @@ Text Utf8ToGbk(std::string_view utf8);
 std::string GbkToUtf8(std::string_view gbk);
 
 // True when the byte is the lead byte of a GBK double-byte character.
-inline bool IsGbkLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+inline bool IsGbkLeadByte(unsigned char c) {
+    return c >= 0x81 && c <= 0xFE;
+}
 
-// Length in bytes of the GBK character starting at pos (1 or 2).
+// True when the byte can be the second byte of a GBK double-byte character.
+inline bool IsGbkTrailByte(unsigned char c) {
+    return c >= 0x40 && c <= 0xFE && c != 0x7F;
+}
+
+// Length in bytes of the GBK character starting at pos: 2 for a lead byte
+// followed by a trail byte, else 1 (a stray lead byte stands alone, so that
+// it cannot swallow the ASCII character after it).
 std::size_t GbkCharLength(std::string_view text, std::size_t pos);
 
 // "汀芷"_gbk: a UTF-8 literal in the source, GBK bytes at run time.

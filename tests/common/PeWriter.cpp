@@ -270,9 +270,9 @@ PeLayout ProgramLayout(const std::string& fileVersion, bool pe64) {
     layout.pe64 = pe64;
     layout.version = PeVersion{};
     layout.version->strings = {{"CompanyName", "汀芷软件"},
-                             {"FileDescription", "测试程序"},
-                             {"FileVersion", fileVersion},
-                             {"ProductVersion", fileVersion}};
+                               {"FileDescription", "测试程序"},
+                               {"FileVersion", fileVersion},
+                               {"ProductVersion", fileVersion}};
     return layout;
 }
 

@@ -35,6 +35,8 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ec);
 }
 
-Text TempDir::gbk() const { return FromFsPath(path_); }
+Text TempDir::gbk() const {
+    return FromFsPath(path_);
+}
 
 }  // namespace box::test

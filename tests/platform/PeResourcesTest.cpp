@@ -79,7 +79,7 @@ TEST(PeResources, FilesThatAreNoExecutablesHaveNoResources) {
 TEST(PeResources, RandomlyDamagedImagesNeverCrash) {
     PeLayout layout = test::ProgramLayout("2.5.0.1", true);
     layout.icons = {{SolidPicture(16, 16, 0xFF102030), IconFormat::kDib8},
-                  {SolidPicture(32, 32, 0x80FF0000), IconFormat::kPng}};
+                    {SolidPicture(32, 32, 0x80FF0000), IconFormat::kPng}};
     const std::string pe = BuildPe(layout);
     // A version node that claims more bytes than its parent holds.
     std::string block = *PeFile::FromBytes(pe)->versionBlock();
@@ -106,8 +106,8 @@ TEST(PeResources, IconGroupAndImagesComeFromTheResources) {
     PeLayout layout;
     layout.pe64 = true;
     layout.icons = {{SolidPicture(16, 16, 0xFF0000FF), IconFormat::kDib24},
-                  {SolidPicture(32, 32, 0xFF00FF00), IconFormat::kDib32},
-                  {SolidPicture(256, 256, 0xFFFF0000), IconFormat::kPng}};
+                    {SolidPicture(32, 32, 0xFF00FF00), IconFormat::kDib32},
+                    {SolidPicture(256, 256, 0xFFFF0000), IconFormat::kPng}};
     auto file = PeFile::FromBytes(BuildPe(layout));
     ASSERT_TRUE(file);
     auto group = file->iconGroup();

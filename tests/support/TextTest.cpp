@@ -22,7 +22,9 @@ TEST(GbkText, LiteralsBecomeGbkBytesAndCountTwoPerCharacter) {
 
 TEST(GbkText, MalformedBytesDoNotLoseTheRest) {
     // A lone lead byte in the middle and a truncated character at the end.
-    std::string bad = "ab\x81" "cd\xB5";
+    std::string bad =
+        "ab\x81"
+        "cd\xB5";
     std::string utf8 = GbkToUtf8(bad);
     EXPECT_NE(utf8.find("ab"), std::string::npos);
     EXPECT_NE(utf8.find("d"), std::string::npos);
@@ -58,8 +60,8 @@ TEST(GbkText, SplitAndReplace) {
 TEST(BoxPaths, GbkNamesMapToUtf8AndBackslashesToFolders) {
     Text p = JoinPath("/tmp/box", "汀芷·软件盒子.ini"_gbk);
     EXPECT_EQ(FsPath(p).string(), "/tmp/box/汀芷·软件盒子.ini");
-    // 0x5C as GBK trail byte (U+4E28 "丨" is 0xD8 0x5C? no: use a known one).
-    Text withTrail = "\x81\x5C";  // a GBK character whose trail byte is '\'
+    // Several GBK characters end in 0x5C, the byte of '\'; it is no separator there.
+    Text withTrail = "\x81\x5C";
     EXPECT_EQ(FileNamePart("/a/" + withTrail), withTrail);
     EXPECT_EQ(FolderPart("/a/" + withTrail), "/a");
     EXPECT_EQ(FolderPart("name"), "");
