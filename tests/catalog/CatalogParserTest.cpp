@@ -8,10 +8,10 @@ namespace box {
 namespace {
 
 using test::CatalogEnv;
-using test::CatalogLines;
 using test::G;
+using test::IniLines;
 
-const Text kFullCatalog = CatalogLines({
+const Text kFullCatalog = IniLines({
     "[盒子]",
     "下载源=cookie=abc",
     "最新版本=1.0.8.0",
@@ -78,15 +78,15 @@ TEST(ParseCatalog, UpdateChoiceNeedsExactlyYes) {
         env.context.hooks.checkSelfUpdate = [&](const Text&, Text&, bool allow) {
             allowed = allow;
         };
-        env.parse(CatalogLines({"[盒子]", value, "[汀芷·甲]"}));
+        env.parse(IniLines({"[盒子]", value, "[汀芷·甲]"}));
         EXPECT_FALSE(allowed) << value;
     }
 }
 
 TEST(ParseCatalog, ProgramSectionsAreThoseWhoseHeaderContainsTheMakersMark) {
     CatalogEnv env;
-    ASSERT_EQ(env.parse(CatalogLines({"[盒子]", "[新版汀芷·丙]", "[汀芷丁]", "[汀芷·甲]", "[其他]",
-                                      "x=[汀芷·假]", "[汀芷·乙]"})),
+    ASSERT_EQ(env.parse(IniLines({"[盒子]", "[新版汀芷·丙]", "[汀芷丁]", "[汀芷·甲]", "[其他]",
+                                  "x=[汀芷·假]", "[汀芷·乙]"})),
               3);
     // In the middle of a name counts; the maker's name without the dot does
     // not; a header inside a value is no header.
@@ -99,11 +99,10 @@ TEST(ParseCatalog, ProgramSectionsAreThoseWhoseHeaderContainsTheMakersMark) {
 
 TEST(ParseCatalog, KindsGiveTheTagsBeforeTheName) {
     CatalogEnv env;
-    ASSERT_EQ(
-        env.parse(CatalogLines({"[汀芷·一]", "软件类型=1", "[汀芷·二]", "软件类型=2", "[汀芷·三]",
-                                "软件类型=3", "[汀芷·无]", "[汀芷·小数]", "软件类型=2.9",
-                                "[汀芷·负]", "软件类型=-1.5", "[汀芷·大]", "软件类型=1e300"})),
-        7);
+    ASSERT_EQ(env.parse(IniLines({"[汀芷·一]", "软件类型=1", "[汀芷·二]", "软件类型=2", "[汀芷·三]",
+                                  "软件类型=3", "[汀芷·无]", "[汀芷·小数]", "软件类型=2.9",
+                                  "[汀芷·负]", "软件类型=-1.5", "[汀芷·大]", "软件类型=1e300"})),
+              7);
     const int expectedKinds[] = {1, 2, 3, 0, 2, -1, 2147483647};
     for (int i = 1; i <= 7; ++i) EXPECT_EQ(env.list.at(i).entry.kind, expectedKinds[i - 1]) << i;
     auto captionStart = [&](int i) {
@@ -118,10 +117,10 @@ TEST(ParseCatalog, KindsGiveTheTagsBeforeTheName) {
 
 TEST(ParseCatalog, EveryLoadRewritesTheOfficialOrder) {
     CatalogEnv env;
-    env.parse(CatalogLines({"[汀芷·甲]", "[汀芷·乙]", "[汀芷·丙]"}));
+    env.parse(IniLines({"[汀芷·甲]", "[汀芷·乙]", "[汀芷·丙]"}));
     EXPECT_EQ(env.number("软件排序_官方顺序", G("汀芷·丙")), 3);
     // The same store, a new catalog: the programs in another order, one gone.
-    env.parse(CatalogLines({"[汀芷·丙]", "[汀芷·甲]", "[汀芷·丁]"}));
+    env.parse(IniLines({"[汀芷·丙]", "[汀芷·甲]", "[汀芷·丁]"}));
     EXPECT_EQ(env.names(), (std::vector<std::string>{"汀芷·丙", "汀芷·甲", "汀芷·丁"}));
     EXPECT_EQ(env.number("软件排序_官方顺序", G("汀芷·丙")), 1);
     EXPECT_EQ(env.number("软件排序_官方顺序", G("汀芷·甲")), 2);
@@ -131,8 +130,8 @@ TEST(ParseCatalog, EveryLoadRewritesTheOfficialOrder) {
 }
 
 TEST(ParseCatalog, WithoutProgramsTheBoxSaysSoAndEnds) {
-    for (const Text& catalog : {Text(), CatalogLines({"[盒子]", "最新版本=1.0"}),
-                                CatalogLines({"[汀芷·..]", "[汀芷·a/b]"})}) {
+    for (const Text& catalog :
+         {Text(), IniLines({"[盒子]", "最新版本=1.0"}), IniLines({"[汀芷·..]", "[汀芷·a/b]"})}) {
         CatalogEnv env;
         EXPECT_EQ(env.parse(catalog), 0);
         EXPECT_EQ(env.exitCode, 0);
@@ -146,10 +145,10 @@ TEST(ParseCatalog, WithoutProgramsTheBoxSaysSoAndEnds) {
 
 TEST(ParseCatalog, SectionsThatWouldLeaveTheBoxFolderGetNoRow) {
     CatalogEnv env;
-    const Text catalog = CatalogLines({"[汀芷·..]", "[..\\汀芷·x]", "[汀芷·a\\..\\..\\b]",
-                                       "[/tmp/汀芷·c]", "[汀芷·好]", "[汀芷·d:e]", "[汀芷·f.]",
-                                       "[汀芷·g ]", "[CON.汀芷·h]", "[汀芷·\x01]"}) +
-                         "\r\n" + G("[汀芷·") + "\xFF]";  // a byte that is no GBK
+    const Text catalog =
+        IniLines({"[汀芷·..]", "[..\\汀芷·x]", "[汀芷·a\\..\\..\\b]", "[/tmp/汀芷·c]", "[汀芷·好]",
+                  "[汀芷·d:e]", "[汀芷·f.]", "[汀芷·g ]", "[CON.汀芷·h]", "[汀芷·\x01]"}) +
+        "\r\n" + G("[汀芷·") + "\xFF]";  // a byte that is no GBK
     ASSERT_EQ(env.parse(catalog), 1);
     EXPECT_EQ(env.names(), (std::vector<std::string>{"汀芷·好"}));
     EXPECT_EQ(env.list.at(1).nameControl.tag, "1");
@@ -175,8 +174,8 @@ TEST(ParseCatalog, InstalledProgramsGetTheirVersionStatusAndIcon) {
     CatalogEnv env;
     env.install("汀芷·旧", "1.0.0.0", {{test::SolidPicture(32, 32, 0xFF3366CC)}});
     env.install("汀芷·新", "2.0");
-    ASSERT_EQ(env.parse(CatalogLines({"[汀芷·旧]", "最新版本=1.1", "[汀芷·新]", "最新版本=1.9.9",
-                                      "[汀芷·无]", "最新版本=1.0"})),
+    ASSERT_EQ(env.parse(IniLines({"[汀芷·旧]", "最新版本=1.1", "[汀芷·新]", "最新版本=1.9.9",
+                                  "[汀芷·无]", "最新版本=1.0"})),
               3);
     const ProgramRow& old = env.list.at(1);
     EXPECT_EQ(old.entry.installedVersion, "1.0.0.0");

@@ -15,20 +15,6 @@
 
 namespace box::test {
 
-// UTF-8 source lines -> GBK text joined with CR LF.
-inline Text CatalogLines(std::initializer_list<const char*> lines) {
-    Text out;
-    for (const char* line : lines) {
-        if (!out.empty()) out += "\r\n";
-        out += Utf8ToGbk(line);
-    }
-    return out;
-}
-
-inline Text G(const char* utf8) {
-    return Utf8ToGbk(utf8);
-}
-
 struct CatalogEnv {
     TempDir dir;
     ScriptedEventPump pump;

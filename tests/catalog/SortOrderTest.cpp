@@ -7,12 +7,12 @@ namespace box {
 namespace {
 
 using test::CatalogEnv;
-using test::CatalogLines;
 using test::G;
+using test::IniLines;
 
 struct SortEnv : CatalogEnv {
     int rebuilds = 0;
-    SortEnv(std::initializer_list<const char*> catalog) { parse(CatalogLines(catalog)); }
+    SortEnv(std::initializer_list<const char*> catalog) { parse(IniLines(catalog)); }
     void sort(const char* used = "", bool downloadRunning = false) {
         SortProgramList(
             list, settings, pump, [this] { ++rebuilds; }, G(used), downloadRunning);
@@ -73,7 +73,7 @@ TEST(SortProgramList, InstalledIconsKeepTheirPlaceInTheirRow) {
     SortEnv env({"[汀芷·甲]", "[汀芷·乙]", "[汀芷·丙]"});
     env.install("汀芷·甲", "1.0");
     env.install("汀芷·丙", "1.0");
-    env.parse(CatalogLines({"[汀芷·甲]", "[汀芷·乙]", "[汀芷·丙]"}));
+    env.parse(IniLines({"[汀芷·甲]", "[汀芷·乙]", "[汀芷·丙]"}));
     ASSERT_EQ(env.list.at(3).iconControl.rect, (Rect{11, 63, 23, 23}));
     env.sort("汀芷·丙");
     EXPECT_EQ(env.names(), (std::vector<std::string>{"汀芷·丙", "汀芷·甲", "汀芷·乙"}));
@@ -138,7 +138,7 @@ TEST(SortProgramList, EqualCountsKeepTheOfficialOrder) {
     ExpectPlaced(env.list);
 
     // A new catalog order changes the order among equals.
-    env.parse(CatalogLines({"[汀芷·丁]", "[汀芷·丙]", "[汀芷·乙]", "[汀芷·甲]"}));
+    env.parse(IniLines({"[汀芷·丁]", "[汀芷·丙]", "[汀芷·乙]", "[汀芷·甲]"}));
     env.sort();
     EXPECT_EQ(env.names(), (std::vector<std::string>{"汀芷·丁", "汀芷·丙", "汀芷·乙", "汀芷·甲"}));
 }

@@ -4,6 +4,7 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,23 @@
 #include "support/EventPump.h"
 
 namespace box::test {
+
+// A UTF-8 source literal as GBK text.
+inline Text G(const char* utf8) {
+    return Utf8ToGbk(utf8);
+}
+
+// UTF-8 source lines -> GBK text joined with CR LF, no line end after the last.
+inline Text IniLines(std::initializer_list<const char*> lines) {
+    Text out;
+    bool first = true;
+    for (const char* line : lines) {
+        if (!first) out += "\r\n";
+        out += Utf8ToGbk(line);
+        first = false;
+    }
+    return out;
+}
 
 // Answers message boxes from a script and records every box shown.
 class ScriptedDialogs : public Dialogs {

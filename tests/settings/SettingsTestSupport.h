@@ -13,22 +13,6 @@
 
 namespace box::test {
 
-// UTF-8 source lines -> GBK text joined with CR LF, no line end after the last.
-inline Text IniLines(std::initializer_list<const char*> lines) {
-    Text out;
-    bool first = true;
-    for (const char* line : lines) {
-        if (!first) out += "\r\n";
-        out += Utf8ToGbk(line);
-        first = false;
-    }
-    return out;
-}
-
-inline Text G(const char* utf8) {
-    return Utf8ToGbk(utf8);
-}
-
 // A temp folder with an INI file path, a pump and dialogs for stores.
 struct StoreEnv {
     TempDir dir;

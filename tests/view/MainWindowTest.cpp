@@ -100,6 +100,21 @@ struct DemoBox {
     SettingsStore settings{pump, dialogs};
 };
 
+// A window on the demo box of n programs, with recorded handlers.
+struct DemoWindow {
+    explicit DemoWindow(int n) : box(n), window(list, actions) {
+        window.SetListLoader(box.Loader());
+    }
+    bool Show() {
+        window.show();
+        return QTest::qWaitForWindowExposed(&window);
+    }
+    DemoBox box;
+    ProgramList list;
+    RecordingActions actions;
+    MainWindow window;
+};
+
 template <typename W = QWidget>
 W* Child(QWidget& window, const char* name) {
     return window.findChild<W*>(U(name));
@@ -259,13 +274,9 @@ private slots:
     }
 
     void hoverAndMouseTableReachTheHandlers() {
-        DemoBox box(30);
-        ProgramList list;
-        RecordingActions actions;
-        MainWindow window(list, actions);
-        window.SetListLoader(box.Loader());
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        DemoWindow demo(30);
+        auto& [box, list, actions, window] = demo;
+        QVERIFY(demo.Show());
         window.LoadList();
 
         auto* name2 = Child<QLabel>(window, "控件名称_2");
@@ -308,13 +319,9 @@ private slots:
     }
 
     void wheelScrollsOnlyInsideTheWindowAndPassesEventsOn() {
-        DemoBox box(30);
-        ProgramList list;
-        RecordingActions actions;
-        MainWindow window(list, actions);
-        window.SetListLoader(box.Loader());
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        DemoWindow demo(30);
+        auto& [box, list, actions, window] = demo;
+        QVERIFY(demo.Show());
         QVERIFY(!window.wheelHook());
         window.LoadList();
         QVERIFY(window.wheelHook());
@@ -359,13 +366,9 @@ private slots:
     }
 
     void resizeLaysTheListOutAgain() {
-        DemoBox box(30);
-        ProgramList list;
-        WindowActions actions;
-        MainWindow window(list, actions);
-        window.SetListLoader(box.Loader());
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        DemoWindow demo(30);
+        auto& [box, list, actions, window] = demo;
+        QVERIFY(demo.Show());
         window.LoadList();
         window.resize(700, 500);
         QCOMPARE(Child(window, "图片框底座")->width(), 700);
@@ -430,13 +433,9 @@ private slots:
     }
 
     void screenshotOfFortyRows() {
-        DemoBox box(40);
-        ProgramList list;
-        WindowActions actions;
-        MainWindow window(list, actions);
-        window.SetListLoader(box.Loader());
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        DemoWindow demo(40);
+        auto& [box, list, actions, window] = demo;
+        QVERIFY(demo.Show());
         window.LoadList();
         QCOMPARE(list.size(), 40);
         QTest::mouseMove(Child(window, "控件名称_2"), QPoint(30, 10));
