@@ -29,6 +29,18 @@ public:
 
     // True when this is the file at path on disk.
     virtual bool isFile(const std::filesystem::path& path) const = 0;
+
+    // What another program did to the file since it last held `expected`.
+    enum class OutsideChange {
+        kNone,
+        kRewritten,  // still the file at path, holding other bytes
+        kDetached,   // deleted, or no longer the file at path (replaced by a rename)
+    };
+    // A file in memory belongs to its store alone.
+    virtual OutsideChange outsideChange(const std::filesystem::path& /*path*/,
+                                        std::string_view /*expected*/) const {
+        return OutsideChange::kNone;
+    }
 };
 
 }  // namespace box

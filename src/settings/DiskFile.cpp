@@ -180,4 +180,38 @@ bool DiskFile::isFile(const std::filesystem::path& path) const {
     return mine.st_dev == other.st_dev && mine.st_ino == other.st_ino;
 }
 
+BackingFile::OutsideChange DiskFile::outsideChange(const std::filesystem::path& path,
+                                                   std::string_view expected) const {
+    struct stat mine {
+    }, atPath{};
+    // Without an answer about our own descriptor there is nothing to follow;
+    // a failing step then marks the file stale.
+    if (::fstat(fd_, &mine) != 0) return OutsideChange::kNone;
+    if (mine.st_nlink == 0) return OutsideChange::kDetached;
+    if (::stat(path.c_str(), &atPath) != 0) {
+        // Renamed away (an editor that keeps the old file as its backup):
+        // nothing is at the path any more. Any other error says nothing
+        // about the file, which is still linked somewhere.
+        return errno == ENOENT || errno == ENOTDIR ? OutsideChange::kDetached
+                                                   : OutsideChange::kNone;
+    }
+    if (atPath.st_dev != mine.st_dev || atPath.st_ino != mine.st_ino)
+        return OutsideChange::kDetached;
+    // A program that ignores the lock may have rewritten it in place. Time
+    // stamps are too coarse to tell a rewrite in the same tick: compare.
+    if (static_cast<std::size_t>(mine.st_size) != expected.size()) return OutsideChange::kRewritten;
+    // Settings files are small: one read compares all of them.
+    constexpr std::size_t kCompareBlock = 64 * 1024;
+    std::vector<char> block(std::min(kCompareBlock, expected.size()));
+    for (std::size_t pos = 0; pos < expected.size();) {
+        std::size_t chunk = std::min(kCompareBlock, expected.size() - pos);
+        std::size_t got = 0;
+        if (!ReadAt(fd_, pos, block.data(), chunk, &got)) return OutsideChange::kNone;
+        if (std::string_view(block.data(), got) != expected.substr(pos, chunk))
+            return OutsideChange::kRewritten;
+        pos += chunk;
+    }
+    return OutsideChange::kNone;
+}
+
 }  // namespace box

@@ -32,6 +32,8 @@ public:
     bool replace(std::size_t offset, std::size_t count, std::string_view bytes) override;
     bool rewrite(std::string_view bytes) override;
     bool isFile(const std::filesystem::path& path) const override;
+    OutsideChange outsideChange(const std::filesystem::path& path,
+                                std::string_view expected) const override;
 
     // Bytes moved per step when the rest of the file shifts.
     static constexpr std::size_t kBlockSize = 4096;

@@ -43,6 +43,23 @@ struct SettingsStore::Span {
     std::size_t valueEnd;
 };
 
+// Marks the store busy while the edit at the front of the queue is applied,
+// and takes that edit off the queue however it ends: a handler that throws
+// out of the event pump must not leave every later edit waiting for ever.
+class SettingsStore::RunningEdit {
+public:
+    explicit RunningEdit(SettingsStore& store) : store_(store) { store_.busy_ = true; }
+    ~RunningEdit() {
+        if (!store_.queue_.empty()) store_.queue_.pop_front();
+        store_.busy_ = false;
+    }
+    RunningEdit(const RunningEdit&) = delete;
+    RunningEdit& operator=(const RunningEdit&) = delete;
+
+private:
+    SettingsStore& store_;
+};
+
 SettingsStore::SettingsStore(EventPump& pump, Dialogs& dialogs) : pump_(pump), dialogs_(dialogs) {}
 
 SettingsStore::~SettingsStore() {
@@ -74,6 +91,7 @@ bool SettingsStore::hasFile() const {
 
 void SettingsStore::close() {
     file_.reset();
+    boundFile_.clear();
     fileStale_ = false;
     memoryText_.clear();
 }
@@ -113,6 +131,7 @@ bool SettingsStore::bindFile(const std::filesystem::path& file, bool inMemory) {
         if (auto text = disk->readAll()) {
             memoryText_ = std::move(*text);
             file_ = std::move(disk);
+            boundFile_ = file;
             return true;
         }
         disk.reset();
@@ -142,11 +161,45 @@ bool SettingsStore::saveAs(const Text& path) {
 }
 
 void SettingsStore::appendText(const Text& text, bool keepExisting) {
+    followFileOnDisk();
     if (!keepExisting) eraseBytes(0, memoryText_.size());
     insertBytes(memoryText_.size(), text);
 }
 
 // ---- edits ------------------------------------------------------------
+
+// Before an edit: another program may have replaced the file at the path
+// (the descriptor now points at a deleted file), deleted it, or rewritten it
+// in place. The file at the path wins: it is opened again (a deleted one is
+// created empty, as at start-up) or read again, and the edit applies to that
+// text. True when memoryText changed, so positions found before are void.
+bool SettingsStore::followFileOnDisk() {
+    if (!file_) return false;
+    switch (file_->outsideChange(boundFile_, memoryText_)) {
+        case BackingFile::OutsideChange::kNone:
+            return false;
+        case BackingFile::OutsideChange::kRewritten: {
+            // After a failed step of our own the file differs anyway; the
+            // next step rewrites it from memory.
+            if (fileStale_) return false;
+            auto text = file_->readAll();
+            if (!text) return false;
+            memoryText_ = std::move(*text);
+            return true;
+        }
+        case BackingFile::OutsideChange::kDetached: {
+            const std::filesystem::path file = boundFile_;
+            file_.reset();
+            boundFile_.clear();
+            fileStale_ = false;
+            // Locked by someone else by now: read it and keep changes in
+            // memory, as open does.
+            bindFile(file, false);
+            return true;
+        }
+    }
+    return false;
+}
 
 void SettingsStore::syncFile(bool stepSucceeded) {
     if (!file_) return;
@@ -203,28 +256,32 @@ int SettingsStore::processQueue() {
     bool isFirst = true;
     // A loop rather than recursion: handlers may queue any number of edits.
     while (!queue_.empty()) {
-        busy_ = true;
-        QueuedEdit edit = queue_.front();
-        int result = apply(edit);
-        if (!queue_.empty()) queue_.pop_front();
-        busy_ = false;
+        int result = kEditFailed;
+        {
+            RunningEdit running(*this);
+            const QueuedEdit edit = queue_.front();
+            result = apply(edit);
+        }
         if (isFirst) first = result;
         isFirst = false;
     }
     return first;
 }
 
-int SettingsStore::writeKey(const Text& section, const Text& key, const Text& value,
-                            bool immediate) {
-    if (!immediate) return enqueue({QueuedEdit::kWriteKey, {section, key, value}});
-    return writeKeyNow(section, key, value);
+int SettingsStore::writeKey(Text section, Text key, Text value, bool immediate) {
+    if (!immediate) {
+        return enqueue(
+            {QueuedEdit::kWriteKey, {std::move(section), std::move(key), std::move(value)}});
+    }
+    return writeKeyNow(std::move(section), std::move(key), std::move(value));
 }
 
-int SettingsStore::writeKeyNow(const Text& section, const Text& key, const Text& value) {
+// Its own copies of section, key and value: every pass lets events run.
+int SettingsStore::writeKeyNow(Text section, Text key, Text value) {
     int headerAppends = 0;
     int keyInserts = 0;
     for (;;) {
-        auto start = findSection(section, true);
+        auto start = findSection(section, BeforePass::kPumpAndFollowDisk);
         if (!start) {
             Text header = "[" + section + "]";
             if (!memoryText_.empty()) header.insert(0, "\r\n");
@@ -264,7 +321,8 @@ int SettingsStore::deleteEntry(const Text& section, const Text& key, bool immedi
 }
 
 int SettingsStore::deleteNow(const Text& section, const Text& key) {
-    auto start = findSection(section, false);
+    followFileOnDisk();
+    auto start = findSection(section, BeforePass::kNothing);
     if (!start) return kNoSuchSection;
     std::size_t end = sectionEnd(*start);
     if (key.empty()) {
@@ -285,7 +343,8 @@ int SettingsStore::renameSection(const Text& oldName, const Text& newName, bool 
 }
 
 int SettingsStore::renameSectionNow(const Text& oldName, const Text& newName) {
-    auto start = findSection(oldName, false);
+    followFileOnDisk();
+    auto start = findSection(oldName, BeforePass::kNothing);
     if (!start) return kNoSuchSection;
     replaceBytes(*start + 1, oldName.size(), newName);
     return kEditDone;
@@ -298,7 +357,8 @@ int SettingsStore::renameKey(const Text& section, const Text& oldKey, const Text
 }
 
 int SettingsStore::renameKeyNow(const Text& section, const Text& oldKey, const Text& newKey) {
-    auto start = findSection(section, false);
+    followFileOnDisk();
+    auto start = findSection(section, BeforePass::kNothing);
     if (!start) return kNoSuchSection;
     auto span = findKey(*start + section.size() + 1, oldKey);
     if (!span) return kNoSuchKey;
@@ -308,11 +368,12 @@ int SettingsStore::renameKeyNow(const Text& section, const Text& oldKey, const T
 
 // ---- finding ------------------------------------------------------------
 
-std::optional<std::size_t> SettingsStore::findSection(const Text& name, bool pump) {
+std::optional<std::size_t> SettingsStore::findSection(const Text& name, BeforePass before) {
     const Text header = "[" + name + "]";
     std::size_t from = 0;
     for (;;) {
-        if (pump) pump_.ProcessPendingEvents();
+        if (before != BeforePass::kNothing) pump_.ProcessPendingEvents();
+        if (before == BeforePass::kPumpAndFollowDisk && followFileOnDisk()) from = 0;
         std::size_t p = memoryText_.find(header, from);
         if (p == npos) return std::nullopt;
         if (p == 0 || FollowsLineEnd(memoryText_, p)) return p;
@@ -331,8 +392,9 @@ std::optional<SettingsStore::Span> SettingsStore::findKey(std::size_t headerEnd,
     return span;
 }
 
-std::optional<Text> SettingsStore::lookup(const Text& section, const Text& key) {
-    auto start = findSection(section, true);
+// Its own copies of section and key: the search lets events run.
+std::optional<Text> SettingsStore::lookup(Text section, Text key) {
+    auto start = findSection(section, BeforePass::kPump);
     if (!start) return std::nullopt;
     auto span = findKey(*start + section.size() + 1, key);
     if (!span) return std::nullopt;
@@ -375,9 +437,8 @@ long long SettingsStore::findHeader(long long from, long long to) {
     return found == npos ? -1 : static_cast<long long>(found) + 1;
 }
 
-Text SettingsStore::readKey(const Text& section, const Text& key, const Text& def,
-                            bool emptyIsDefault) {
-    auto value = lookup(section, key);
+Text SettingsStore::readKey(Text section, Text key, Text def, bool emptyIsDefault) {
+    auto value = lookup(std::move(section), std::move(key));
     if (!value || (value->empty() && emptyIsDefault)) return def;
     return *value;
 }

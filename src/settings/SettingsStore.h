@@ -9,7 +9,14 @@
 //
 // Positions are 1-based byte positions in the memory copy. Edits requested
 // while another edit runs (from an event handler re-entered through the event
-// pump) are queued and applied afterwards, in order.
+// pump) are queued and applied afterwards, in order. Operations that let
+// events run take their texts by value: a handler may change the caller's
+// texts, or the current section, while the operation is under way.
+//
+// In file mode another program may change the INI file behind the store's
+// back (an editor that saves by renaming a new file over it, or that ignores
+// the lock). Every edit first catches up with the file at the path, so it
+// never lands on a deleted file or at offsets of text that is gone.
 
 #include <deque>
 #include <filesystem>
@@ -66,9 +73,8 @@ public:
 
     // Raw key/value access.
     int processQueue();
-    int writeKey(const Text& section, const Text& key, const Text& value, bool immediate = false);
-    Text readKey(const Text& section, const Text& key, const Text& def = {},
-                 bool emptyIsDefault = false);
+    int writeKey(Text section, Text key, Text value, bool immediate = false);
+    Text readKey(Text section, Text key, Text def = {}, bool emptyIsDefault = false);
     long long findHeader(long long from, long long to);
     int deleteEntry(const Text& section, const Text& key = {}, bool immediate = false);
     int renameSection(const Text& oldName, const Text& newName, bool immediate = false);
@@ -76,13 +82,12 @@ public:
                   bool immediate = false);
 
     // Listings; every one empties out first and returns out.size().
-    int listSections(std::vector<Text>& out, const Text& mustContain = {},
-                     const Text& mustNotContain = {});
-    int listKeys(std::vector<Text>& out, const Text& keyMustContain = {},
-                 const Text& keyMustNotContain = {}, const Text& sectionRestriction = {},
-                 const Text& sectionMustContain = {}, const Text& sectionMustNotContain = {});
-    int listSectionsWithKey(const Text& key, std::vector<Text>& out);
-    int listKeysWithValue(const Text& value, std::vector<Text>& out, const Text& section = {});
+    int listSections(std::vector<Text>& out, Text mustContain = {}, Text mustNotContain = {});
+    int listKeys(std::vector<Text>& out, Text keyMustContain = {}, Text keyMustNotContain = {},
+                 Text sectionRestriction = {}, Text sectionMustContain = {},
+                 Text sectionMustNotContain = {});
+    int listSectionsWithKey(Text key, std::vector<Text>& out);
+    int listKeysWithValue(Text value, std::vector<Text>& out, Text section = {});
 
     Text getText() const { return memoryText_; }
     void appendText(const Text& text, bool keepExisting = false);
@@ -119,19 +124,24 @@ public:
     const std::deque<QueuedEdit>& queue() const { return queue_; }
 
 private:
-    struct Span;  // a found section or key, 0-based
+    struct Span;        // a found section or key, 0-based
+    class RunningEdit;  // busy while one queued edit is applied
+
+    // What a section search does before each of its passes.
+    enum class BeforePass { kNothing, kPump, kPumpAndFollowDisk };
 
     int enqueue(QueuedEdit edit);
     int apply(const QueuedEdit& edit);
-    int writeKeyNow(const Text& section, const Text& key, const Text& value);
+    int writeKeyNow(Text section, Text key, Text value);
     int deleteNow(const Text& section, const Text& key);
     int renameSectionNow(const Text& oldName, const Text& newName);
     int renameKeyNow(const Text& section, const Text& oldKey, const Text& newKey);
 
     bool bindFile(const std::filesystem::path& file, bool inMemory);
-    std::optional<std::size_t> findSection(const Text& name, bool pump);
+    bool followFileOnDisk();
+    std::optional<std::size_t> findSection(const Text& name, BeforePass before);
     std::optional<Span> findKey(std::size_t headerEnd, const Text& key);
-    std::optional<Text> lookup(const Text& section, const Text& key);
+    std::optional<Text> lookup(Text section, Text key);
     std::size_t findWholeHeader(std::size_t from, std::size_t to) const;
     std::size_t sectionEnd(std::size_t headerStart) const;
 
@@ -150,6 +160,8 @@ private:
 
     Text memoryText_;
     std::unique_ptr<BackingFile> file_;
+    // The INI file that file_ was opened on, in file mode.
+    std::filesystem::path boundFile_;
     // A file step failed (disk full, ...): the file no longer equals
     // memoryText and is rewritten whole at the next edit.
     bool fileStale_ = false;

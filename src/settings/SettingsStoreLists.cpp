@@ -1,5 +1,8 @@
 // The listing operations. Each works on a copy of the text taken when it
-// starts, because event handlers run between its lines may edit the store.
+// starts, because event handlers run between its lines may edit the store,
+// and on its own copies of its filters. It fills a list of its own and hands
+// it over at the end, so a handler that lists into the same vector meanwhile
+// cannot mix its names into this listing.
 
 #include <string_view>
 
@@ -71,23 +74,25 @@ std::size_t HeaderBefore(const Text& t, std::size_t pos, std::string_view* name)
 
 }  // namespace
 
-int SettingsStore::listSections(std::vector<Text>& out, const Text& mustContain,
-                                const Text& mustNotContain) {
+int SettingsStore::listSections(std::vector<Text>& out, Text mustContain, Text mustNotContain) {
     out.clear();
+    std::vector<Text> found;
     const Text text = memoryText_;
     ForEachLine(text, [&](std::string_view line) {
         pump_.ProcessPendingEvents();
         if (IsHeaderLine(line) && PassesFilters(line, mustContain, mustNotContain))
-            out.emplace_back(HeaderName(line));
+            found.emplace_back(HeaderName(line));
         return true;
     });
+    out = std::move(found);
     return static_cast<int>(out.size());
 }
 
-int SettingsStore::listKeys(std::vector<Text>& out, const Text& keyMustContain,
-                            const Text& keyMustNotContain, const Text& sectionRestriction,
-                            const Text& sectionMustContain, const Text& sectionMustNotContain) {
+int SettingsStore::listKeys(std::vector<Text>& out, Text keyMustContain, Text keyMustNotContain,
+                            Text sectionRestriction, Text sectionMustContain,
+                            Text sectionMustNotContain) {
     out.clear();
+    std::vector<Text> found;
     const Text text = memoryText_;
     const bool restricted = !sectionRestriction.empty();
     const bool sectionFilters = !sectionMustContain.empty() || !sectionMustNotContain.empty();
@@ -106,14 +111,16 @@ int SettingsStore::listKeys(std::vector<Text>& out, const Text& keyMustContain,
         std::size_t eq = line.find('=');
         if (!listing || eq == npos) return true;
         std::string_view key = line.substr(0, eq);
-        if (PassesFilters(key, keyMustContain, keyMustNotContain)) out.emplace_back(key);
+        if (PassesFilters(key, keyMustContain, keyMustNotContain)) found.emplace_back(key);
         return true;
     });
+    out = std::move(found);
     return static_cast<int>(out.size());
 }
 
-int SettingsStore::listSectionsWithKey(const Text& key, std::vector<Text>& out) {
+int SettingsStore::listSectionsWithKey(Text key, std::vector<Text>& out) {
     out.clear();
+    std::vector<Text> found;
     const Text text = memoryText_;
     const Text needle = "\r\n" + key + "=";
     std::size_t previous = npos;
@@ -124,20 +131,21 @@ int SettingsStore::listSectionsWithKey(const Text& key, std::vector<Text>& out) 
         // A header before the previous occurrence means both lie in the same
         // section, which is listed already.
         bool sameSection = previous != npos && header != npos && header < previous;
-        if (header != npos && !sameSection) out.emplace_back(name);
+        if (header != npos && !sameSection) found.emplace_back(name);
         previous = at;
     }
+    out = std::move(found);
     return static_cast<int>(out.size());
 }
 
-int SettingsStore::listKeysWithValue(const Text& value, std::vector<Text>& out,
-                                     const Text& section) {
+int SettingsStore::listKeysWithValue(Text value, std::vector<Text>& out, Text section) {
     out.clear();
+    std::vector<Text> found;
     const Text text = memoryText_;
     std::size_t begin = 0;
     std::size_t end = text.size();
     if (!section.empty()) {
-        auto start = findSection(section, false);
+        auto start = findSection(section, BeforePass::kNothing);
         if (!start) return 0;
         begin = *start;
         end = sectionEnd(*start);
@@ -152,8 +160,9 @@ int SettingsStore::listKeysWithValue(const Text& value, std::vector<Text>& out,
         std::size_t eq = line.find('=');
         if (eq == npos || IsHeaderLine(line) || line.substr(eq + 1) != value) continue;
         pump_.ProcessPendingEvents();
-        out.emplace_back(line.substr(0, eq));
+        found.emplace_back(line.substr(0, eq));
     }
+    out = std::move(found);
     return static_cast<int>(out.size());
 }
 

@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <random>
 
 #include "SettingsTestSupport.h"
@@ -213,6 +215,79 @@ TEST(SettingsFileTest, SaveAsReloadAndCopy) {
     ASSERT_TRUE(WriteFileBytes(other, "[S]\r\na=disk"));
     reader.reload();
     EXPECT_EQ(reader.readKey("S", "a"), "disk");
+}
+
+// Another program changes the settings file while the store holds it: an
+// editor that saves by renaming a new file over it, one that deletes it, one
+// that ignores the lock and rewrites it in place. The next edit starts from
+// what is on disk, and no write goes to a deleted file.
+TEST(SettingsFileTest, EditsFollowAFileChangedByAnotherProgram) {
+    StoreEnv env;
+    const Text path = env.ini();
+    const Text saved = env.ini("saved.tmp");
+    ASSERT_TRUE(WriteFileBytes(path, IniLines({"[S]", "a=1"})));
+    SettingsStore store(env.pump, env.dialogs);
+    ASSERT_TRUE(store.open(path));
+    store.selectSection("S");
+
+    // Saved by rename.
+    ASSERT_TRUE(WriteFileBytes(saved, IniLines({"[S]", "a=edited", "[N]", "n=5"})));
+    std::filesystem::rename(FsPath(saved), FsPath(path));
+    EXPECT_TRUE(store.writeNumber("b", 2));
+    EXPECT_EQ(env.disk(path), IniLines({"[S]", "b=2", "a=edited", "[N]", "n=5"}));
+    EXPECT_DISK_MATCHES(env, path, store);
+    // The new file carries the lock.
+    SettingsStore intruder(env.pump, env.dialogs);
+    EXPECT_FALSE(intruder.open(path));
+    intruder.close();
+
+    // Replaced while an edit waits for events.
+    env.pump.pending.push_back([&] {
+        ASSERT_TRUE(WriteFileBytes(saved, IniLines({"[S]", "a=again"})));
+        std::filesystem::rename(FsPath(saved), FsPath(path));
+    });
+    EXPECT_TRUE(store.writeNumber("c", 3));
+    EXPECT_EQ(env.disk(path), IniLines({"[S]", "c=3", "a=again"}));
+    EXPECT_DISK_MATCHES(env, path, store);
+
+    // Deleted: created again, starting empty like a missing file at start-up.
+    ASSERT_TRUE(DeleteFile(path));
+    EXPECT_TRUE(store.writeNumber("d", 4));
+    EXPECT_EQ(env.disk(path), IniLines({"[S]", "d=4"}));
+    EXPECT_DISK_MATCHES(env, path, store);
+
+    // Rewritten in place, same file, by a program that ignores the lock.
+    {
+        std::ofstream out(FsPath(path), std::ios::binary | std::ios::trunc);
+        out << IniLines({"[S]", "d=in place", "[M]", "m=1"});
+    }
+    EXPECT_EQ(store.deleteEntry("M", "m"), 0);
+    EXPECT_EQ(store.renameKey("S", "d", "e"), 0);
+    EXPECT_EQ(env.disk(path), IniLines({"[S]", "e=in place", "[M]"}));
+    EXPECT_DISK_MATCHES(env, path, store);
+
+    // A replacement that another store holds is read, not written.
+    ASSERT_TRUE(WriteFileBytes(saved, IniLines({"[S]", "a=theirs"})));
+    std::filesystem::rename(FsPath(saved), FsPath(path));
+    ASSERT_TRUE(intruder.open(path));
+    EXPECT_TRUE(store.writeNumber("f", 6));
+    EXPECT_FALSE(store.hasFile());
+    EXPECT_EQ(store.getText(), IniLines({"[S]", "f=6", "a=theirs"}));
+    EXPECT_EQ(env.disk(path), IniLines({"[S]", "a=theirs"}));
+}
+
+// Memory mode never writes the disk, so a change there is none of its
+// business until reload.
+TEST(SettingsFileTest, MemoryModeIgnoresAFileChangedOnDisk) {
+    StoreEnv env;
+    const Text path = env.ini();
+    ASSERT_TRUE(WriteFileBytes(path, IniLines({"[S]", "a=1"})));
+    SettingsStore store(env.pump, env.dialogs);
+    ASSERT_TRUE(store.open(path, SettingsStore::kMemoryMode));
+    ASSERT_TRUE(WriteFileBytes(path, IniLines({"[S]", "a=disk"})));
+    EXPECT_EQ(store.writeKey("S", "b", "2"), 0);
+    EXPECT_EQ(store.getText(), IniLines({"[S]", "b=2", "a=1"}));
+    EXPECT_EQ(env.disk(path), IniLines({"[S]", "a=disk"}));
 }
 
 }  // namespace

@@ -1,6 +1,10 @@
 // Re-entry through the event pump: queued edits, the give-up path, and reads
 // and listings while handlers run.
 
+#include <functional>
+#include <stdexcept>
+#include <vector>
+
 #include "SettingsTestSupport.h"
 
 namespace box::test {
@@ -87,6 +91,91 @@ TEST(SettingsQueueTest, ReadsAndListingsLetEventsRun) {
     EXPECT_EQ(names, (std::vector<Text>{"A", "B", "C"}));
     EXPECT_EQ(env.pump.pumps, 5);  // once per line
     EXPECT_EQ(store.getText(), IniLines({"[A]", "k=1", "[C]"}));
+}
+
+// A store on the text below, whose handlers run once, at the next pump.
+struct ReentryEnv {
+    StoreEnv env;
+    SettingsStore store{env.pump, env.dialogs};
+
+    ReentryEnv() {
+        EXPECT_TRUE(store.openPath("", true));
+        store.appendText(IniLines({"[A]", "k=1", "k=2", "[B]", "k=3", "[ABCDE]", "k=4"}));
+    }
+    void onNextPump(std::function<void()> change) { env.pump.pending.push_back(std::move(change)); }
+};
+
+// Handlers that change the current section, or the caller's own texts,
+// while a read or write lets events run: it keeps to what it was given.
+TEST(SettingsQueueTest, AHandlerCannotRedirectAReadOrWriteUnderWay) {
+    ReentryEnv r;
+    SettingsStore& store = r.store;
+    store.selectSection("A");
+    r.onNextPump([&] { store.selectSection("ABCDE"); });
+    EXPECT_EQ(store.readText("k"), "1");
+    EXPECT_EQ(store.section(), "ABCDE");
+    store.selectSection("A");
+    r.onNextPump([&] { store.selectSection("ABCDE"); });
+    EXPECT_TRUE(store.writeText("k", "typed"));
+    EXPECT_EQ(store.getText(), IniLines({"[A]", "k=typed", "k=2", "[B]", "k=3", "[ABCDE]", "k=4"}));
+
+    Text section, key;
+    auto retarget = [&] {
+        section = "A";
+        key = "k";
+        r.onNextPump([&] {
+            section = "ABCDE";
+            key = "other";
+        });
+    };
+    retarget();
+    EXPECT_EQ(store.readKey(section, key), "typed");
+    retarget();
+    EXPECT_EQ(store.writeKey(section, key, "now", true), 0);
+    EXPECT_EQ(store.readKey("A", "k"), "now");
+    retarget();
+    EXPECT_EQ(store.writeKey(section, key, "queued"), 0);
+    EXPECT_EQ(store.getText(),
+              IniLines({"[A]", "k=queued", "k=2", "[B]", "k=3", "[ABCDE]", "k=4"}));
+}
+
+TEST(SettingsQueueTest, AHandlerCannotChangeAListingUnderWay) {
+    ReentryEnv r;
+    SettingsStore& store = r.store;
+    std::vector<Text> names;
+    Text filter = "A";
+    r.onNextPump([&] { filter = "B"; });
+    EXPECT_EQ(store.listSections(names, filter), 2);
+    EXPECT_EQ(names, (std::vector<Text>{"A", "ABCDE"}));
+    filter = "k";
+    r.onNextPump([&] { filter = "x"; });
+    EXPECT_EQ(store.listKeys(names, filter), 4);
+    Text value = "3";
+    r.onNextPump([&] { value = "4"; });
+    EXPECT_EQ(store.listKeysWithValue(value, names), 1);
+    EXPECT_EQ(names, std::vector<Text>{"k"});
+
+    // A handler that lists into the same vector meanwhile.
+    r.onNextPump([&] { store.listSections(names); });
+    EXPECT_EQ(store.listSections(names, "ABC"), 1);
+    EXPECT_EQ(names, std::vector<Text>{"ABCDE"});
+}
+
+// A handler that throws out of the pump must not leave the store busy, or
+// every later edit would wait in the queue for ever.
+TEST(SettingsQueueTest, AnEditLeftByAnExceptionLeavesTheStoreUsable) {
+    StoreEnv env;
+    const Text path = env.ini();
+    SettingsStore store(env.pump, env.dialogs);
+    ASSERT_TRUE(store.open(path));
+    store.selectSection("S");
+    env.pump.pending.push_back([] { throw std::runtime_error("handler failed"); });
+    EXPECT_THROW(store.writeNumber("a", 1), std::runtime_error);
+    EXPECT_FALSE(store.busy());
+    EXPECT_TRUE(store.queue().empty());
+    EXPECT_TRUE(store.writeNumber("b", 2));
+    EXPECT_EQ(store.getText(), IniLines({"[S]", "b=2"}));
+    EXPECT_DISK_MATCHES(env, path, store);
 }
 
 }  // namespace
