@@ -83,7 +83,7 @@ void ParseFullCatalog(benchmark::State& state) {
     for (auto _ : state) {
         const int rows = ParseCatalog(box.catalog, context, source);
         SortProgramList(list, settings, pump, {});
-        if (rows != kPrograms || list.at(1).entry.status != kUpdateAvailable) {
+        if (rows != kPrograms || list.find(1)->entry.status != kUpdateAvailable) {
             state.SkipWithError("catalog not parsed as expected");
             break;
         }

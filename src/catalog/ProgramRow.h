@@ -59,6 +59,18 @@ class ProgramList {
 public:
     int size() const { return static_cast<int>(rows_.size()); }
     bool empty() const { return rows_.empty(); }
+    // The row with that index, or nullptr. Row indices come from the
+    // controls' tags, and a damaged tag must reach no row rather than throw.
+    ProgramRow* find(long index) {
+        if (index < 1 || index > size()) return nullptr;
+        return &rows_[static_cast<std::size_t>(index - 1)];
+    }
+    const ProgramRow* find(long index) const {
+        if (index < 1 || index > size()) return nullptr;
+        return &rows_[static_cast<std::size_t>(index - 1)];
+    }
+    // Throws std::out_of_range outside 1..size(); for indices known to be
+    // valid.
     ProgramRow& at(int index) { return rows_.at(static_cast<std::size_t>(index - 1)); }
     const ProgramRow& at(int index) const { return rows_.at(static_cast<std::size_t>(index - 1)); }
     void resize(int n) { rows_.resize(static_cast<std::size_t>(n)); }
