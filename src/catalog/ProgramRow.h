@@ -76,6 +76,11 @@ public:
     void resize(int n) { rows_.resize(static_cast<std::size_t>(n)); }
     void clear() { rows_.clear(); }
 
+    // Each sort counts itself here when it starts reading its keys, so that
+    // it can tell whether another sort of this list began meanwhile.
+    unsigned startSort() { return ++sortsStarted_; }
+    unsigned sortsStarted() const { return sortsStarted_; }
+
     // Tells the view that row index (0: every row) changed.
     void Changed(int index = 0) const {
         if (onChanged) onChanged(index);
@@ -84,6 +89,7 @@ public:
 
 private:
     std::vector<ProgramRow> rows_;
+    unsigned sortsStarted_ = 0;
 };
 
 }  // namespace box
