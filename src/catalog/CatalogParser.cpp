@@ -1,5 +1,6 @@
 #include "catalog/CatalogParser.h"
 
+#include <algorithm>
 #include <array>
 
 #include "catalog/RowBuilder.h"
@@ -32,6 +33,23 @@ int TruncateToInt(double v) {
     if (v >= 2147483647.0) return 2147483647;
     if (v <= -2147483648.0) return -2147483647 - 1;
     return static_cast<int>(v);
+}
+
+// The store finds keys only after CR LF: a catalog saved with LF alone
+// (as Linux editors do) would list its programs without a single value.
+// The parser's store is never saved, so its copy may have CR LF throughout.
+Text WithCrLfLineEnds(const Text& text) {
+    const auto lineFeeds = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+    if (lineFeeds == 0) return text;
+    Text out;
+    out.reserve(text.size() + lineFeeds);
+    char previous = 0;
+    for (char c : text) {
+        if (c == '\n' && previous != '\r') out += '\r';
+        out += c;
+        previous = c;
+    }
+    return out;
 }
 
 }  // namespace
@@ -83,7 +101,7 @@ int ParseCatalog(const Text& catalogText, CatalogContext& context, Text& boxDown
 
     SettingsStore parser(context.pump, context.dialogs);
     parser.openPath({}, true);
-    parser.appendText(catalogText);
+    parser.appendText(WithCrLfLineEnds(catalogText));
 
     parser.selectSection(kBoxSection);
     boxDownloadSource = parser.readText(kDownloadSource);

@@ -71,6 +71,32 @@ TEST(ParseCatalog, ReadsTheBoxSectionAndEveryFieldInOrderOfTheSteps) {
     EXPECT_EQ(env.list.at(2).actionCaption, G("下载 v0.0.0.0    "));
 }
 
+TEST(ParseCatalog, LineEndsWithoutCarriageReturnReadAsUsual) {
+    std::string lfOnly = kFullCatalog;
+    std::erase(lfOnly, '\r');
+    std::string mixed = kFullCatalog;
+    mixed.erase(mixed.find("\r\n"), 1);  // the first line end alone is LF
+    for (const std::string& catalog : {lfOnly, mixed}) {
+        CatalogEnv env;
+        bool allowed = false;
+        env.context.hooks.checkSelfUpdate = [&](const Text&, Text&, bool allow) {
+            allowed = allow;
+        };
+        ASSERT_EQ(env.parse(catalog), 2);
+        EXPECT_EQ(env.downloadSource, "cookie=abc");
+        EXPECT_TRUE(allowed);
+        const CatalogEntry& a = env.list.at(1).entry;
+        EXPECT_EQ(a.latestVersion, "2.0.0.0");
+        EXPECT_EQ(a.homepage, "http://example.com/a");
+        EXPECT_EQ(a.downloadUrl, "http://example.com/a.rar");
+        EXPECT_TRUE(a.openDownloadPage);
+        EXPECT_EQ(a.tutorialUrl, "http://v/1|http://v/2");
+        EXPECT_EQ(a.kind, 1);
+        EXPECT_EQ(env.list.at(1).actionCaption, G("下载 v2.0.0.0    "));
+        EXPECT_FALSE(env.list.at(2).entry.openDownloadPage);
+    }
+}
+
 TEST(ParseCatalog, UpdateChoiceNeedsExactlyYes) {
     for (const char* value : {"允许选择=是 ", "允许选择=否", "允许选择="}) {
         CatalogEnv env;
