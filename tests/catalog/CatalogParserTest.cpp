@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "CatalogTestSupport.h"
 #include "catalog/CatalogParser.h"
 #include "catalog/RowBuilder.h"
@@ -95,6 +97,24 @@ TEST(ParseCatalog, LineEndsWithoutCarriageReturnReadAsUsual) {
         EXPECT_EQ(env.list.at(1).actionCaption, G("下载 v2.0.0.0    "));
         EXPECT_FALSE(env.list.at(2).entry.openDownloadPage);
     }
+}
+
+// Thousands of lines that open like a header and never end like one, between
+// a program's header and its keys: the parse must not take time that grows
+// with their number times the size of the text. The bound only tells a hang
+// from a parse; it holds with room to spare under sanitizers.
+TEST(ParseCatalog, LinesThatOpenLikeHeadersDoNotStallTheParse) {
+    Text catalog = G("[盒子]\r\n[汀芷·甲]");
+    const std::string line = "\r\n[" + std::string(16, ']') + "x";
+    while (catalog.size() < 400 * 1024) catalog += line;
+    catalog += IniLines({"", "最新版本=1.3", "软件主页=http://h/", "软件类型=2"});
+    CatalogEnv env;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(env.parse(catalog), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    EXPECT_EQ(env.list.at(1).entry.latestVersion, "1.3");
+    EXPECT_EQ(env.list.at(1).entry.homepage, "http://h/");
+    EXPECT_EQ(env.list.at(1).entry.kind, 2);
 }
 
 TEST(ParseCatalog, UpdateChoiceNeedsExactlyYes) {
