@@ -30,6 +30,17 @@ const Text kFullCatalog = IniLines({
     "是否打开=否",
 });
 
+// The values of "汀芷·甲" in kFullCatalog.
+void ExpectFirstProgram(const CatalogEntry& a) {
+    EXPECT_EQ(a.name, G("汀芷·甲"));
+    EXPECT_EQ(a.latestVersion, "2.0.0.0");
+    EXPECT_EQ(a.homepage, "http://example.com/a");
+    EXPECT_EQ(a.downloadUrl, "http://example.com/a.rar");
+    EXPECT_TRUE(a.openDownloadPage);
+    EXPECT_EQ(a.tutorialUrl, "http://v/1|http://v/2");
+    EXPECT_EQ(a.kind, 1);
+}
+
 TEST(ParseCatalog, ReadsTheBoxSectionAndEveryFieldInOrderOfTheSteps) {
     CatalogEnv env;
     std::vector<std::string> steps;
@@ -52,13 +63,7 @@ TEST(ParseCatalog, ReadsTheBoxSectionAndEveryFieldInOrderOfTheSteps) {
     EXPECT_TRUE(env.dialogs.shown.empty());
 
     const CatalogEntry& a = env.list.at(1).entry;
-    EXPECT_EQ(a.name, G("汀芷·甲"));
-    EXPECT_EQ(a.latestVersion, "2.0.0.0");
-    EXPECT_EQ(a.homepage, "http://example.com/a");
-    EXPECT_EQ(a.downloadUrl, "http://example.com/a.rar");
-    EXPECT_TRUE(a.openDownloadPage);
-    EXPECT_EQ(a.tutorialUrl, "http://v/1|http://v/2");
-    EXPECT_EQ(a.kind, 1);
+    ExpectFirstProgram(a);
     EXPECT_EQ(a.installedVersion, "");
     EXPECT_EQ(a.status, kNotDownloaded);
     EXPECT_EQ(a.retryCount, 0);
@@ -87,13 +92,7 @@ TEST(ParseCatalog, LineEndsWithoutCarriageReturnReadAsUsual) {
         ASSERT_EQ(env.parse(catalog), 2);
         EXPECT_EQ(env.downloadSource, "cookie=abc");
         EXPECT_TRUE(allowed);
-        const CatalogEntry& a = env.list.at(1).entry;
-        EXPECT_EQ(a.latestVersion, "2.0.0.0");
-        EXPECT_EQ(a.homepage, "http://example.com/a");
-        EXPECT_EQ(a.downloadUrl, "http://example.com/a.rar");
-        EXPECT_TRUE(a.openDownloadPage);
-        EXPECT_EQ(a.tutorialUrl, "http://v/1|http://v/2");
-        EXPECT_EQ(a.kind, 1);
+        ExpectFirstProgram(env.list.at(1).entry);
         EXPECT_EQ(env.list.at(1).actionCaption, G("下载 v2.0.0.0    "));
         EXPECT_FALSE(env.list.at(2).entry.openDownloadPage);
     }
