@@ -51,9 +51,9 @@ bool LoadLocalCatalog(const Text& boxFolder, SettingsStore& settings, ProgramLis
 }
 
 int ListBottom(const ProgramList& list) {
-    if (list.empty()) return 0;
-    const Rect& tutorial = list.at(list.size()).tutorialButton.rect;
-    return tutorial.top + tutorial.height;
+    const ProgramRow* last = list.find(list.size());
+    if (!last) return 0;
+    return last->tutorialButton.rect.top + last->tutorialButton.rect.height;
 }
 
 }  // namespace box

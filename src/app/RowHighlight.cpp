@@ -3,8 +3,8 @@
 namespace box {
 
 void HighlightRow(ProgramList& list, int row) {
-    for (int i = 1; i <= list.size(); ++i) {
-        ControlState& name = list.at(i).nameControl;
+    for (int i = 1; ProgramRow* r = list.find(i); ++i) {
+        ControlState& name = r->nameControl;
         const bool hovered = i == row;
         const unsigned target = hovered ? kHoveredNameColor : kNameColor;
         if (name.textColor == target) continue;

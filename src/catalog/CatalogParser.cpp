@@ -1,9 +1,12 @@
 #include "catalog/CatalogParser.h"
 
+#include <algorithm>
 #include <array>
 
+#include "catalog/CatalogIndex.h"
 #include "catalog/RowBuilder.h"
 #include "catalog/VersionInfo.h"
+#include "settings/SettingsCodec.h"
 #include "settings/SettingsStore.h"
 
 namespace box {
@@ -33,6 +36,49 @@ int TruncateToInt(double v) {
     if (v <= -2147483648.0) return -2147483647 - 1;
     return static_cast<int>(v);
 }
+
+// The store finds keys only after CR LF: a catalog saved with LF alone
+// (as Linux editors do) would list its programs without a single value.
+// The parser's store is never saved, so its copy may have CR LF throughout.
+Text WithCrLfLineEnds(const Text& text) {
+    const auto lineFeeds = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+    if (lineFeeds == 0) return text;
+    Text out;
+    out.reserve(text.size() + lineFeeds);
+    char previous = 0;
+    for (char c : text) {
+        if (c == '\n' && previous != '\r') out += '\r';
+        out += c;
+        previous = c;
+    }
+    return out;
+}
+
+// Reads of one section of the parser's store, answered from its index. Every
+// read lets waiting events run, as the store's own reads do.
+class SectionReader {
+public:
+    SectionReader(CatalogIndex& index, EventPump& pump) : index_(index), pump_(pump) {}
+    void select(const Text& section) { section_ = section; }
+    Text text(const Text& key) {
+        auto value = find(key);
+        return value ? DecodeTextValue(Text(*value)) : Text();
+    }
+    double number(const Text& key) {
+        auto value = find(key);
+        return value ? ParseNumberValue(Text(*value)) : 0;
+    }
+
+private:
+    std::optional<std::string_view> find(const Text& key) {
+        pump_.ProcessPendingEvents();
+        return index_.find(section_, key);
+    }
+
+    CatalogIndex& index_;
+    EventPump& pump_;
+    Text section_;
+};
 
 }  // namespace
 
@@ -83,16 +129,17 @@ int ParseCatalog(const Text& catalogText, CatalogContext& context, Text& boxDown
 
     SettingsStore parser(context.pump, context.dialogs);
     parser.openPath({}, true);
-    parser.appendText(catalogText);
+    parser.appendText(WithCrLfLineEnds(catalogText));
+    CatalogIndex index(parser.getText());
+    SectionReader read(index, context.pump);
 
-    parser.selectSection(kBoxSection);
-    boxDownloadSource = parser.readText(kDownloadSource);
+    read.select(kBoxSection);
+    boxDownloadSource = read.text(kDownloadSource);
     if (context.hooks.downloadSourceRead) context.hooks.downloadSourceRead(boxDownloadSource);
 
-    parser.selectSection(kBoxSection);
-    const Text boxVersion = parser.readText(kLatestVersion);
-    Text packageAddress = parser.readText(kDownloadAddress);
-    const bool allowChoice = parser.readText(kAllowChoice) == kYes;
+    const Text boxVersion = read.text(kLatestVersion);
+    Text packageAddress = read.text(kDownloadAddress);
+    const bool allowChoice = read.text(kAllowChoice) == kYes;
     if (context.hooks.checkSelfUpdate) {
         context.hooks.checkSelfUpdate(boxVersion, packageAddress, allowChoice);
     }
@@ -115,14 +162,14 @@ int ParseCatalog(const Text& catalogText, CatalogContext& context, Text& boxDown
         context.settings.writeNumber(name, i);
 
         CatalogEntry entry;
-        parser.selectSection(name);
+        read.select(name);
         entry.name = name;
-        entry.latestVersion = parser.readText(kLatestVersion);
-        entry.homepage = parser.readText(kHomepage);
-        entry.downloadUrl = parser.readText(kDownloadAddress);
-        entry.openDownloadPage = parser.readText(kOpenPage) == kYes;
-        entry.tutorialUrl = parser.readText(kTutorial);
-        entry.kind = TruncateToInt(parser.readNumber(kKind, 0));
+        entry.latestVersion = read.text(kLatestVersion);
+        entry.homepage = read.text(kHomepage);
+        entry.downloadUrl = read.text(kDownloadAddress);
+        entry.openDownloadPage = read.text(kOpenPage) == kYes;
+        entry.tutorialUrl = read.text(kTutorial);
+        entry.kind = TruncateToInt(read.number(kKind));
         entry.retryCount = 0;
         entry.installedVersion =
             ReadVersionInfo(ProgramExecutablePath(context.boxFolder, name)).fileVersion;

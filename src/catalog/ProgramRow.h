@@ -59,10 +59,27 @@ class ProgramList {
 public:
     int size() const { return static_cast<int>(rows_.size()); }
     bool empty() const { return rows_.empty(); }
+    // The row with that index, or nullptr. Row indices come from the
+    // controls' tags, and a damaged tag must reach no row rather than throw.
+    ProgramRow* find(long index) {
+        if (index < 1 || index > size()) return nullptr;
+        return &rows_[static_cast<std::size_t>(index - 1)];
+    }
+    const ProgramRow* find(long index) const {
+        if (index < 1 || index > size()) return nullptr;
+        return &rows_[static_cast<std::size_t>(index - 1)];
+    }
+    // Throws std::out_of_range outside 1..size(); for indices known to be
+    // valid.
     ProgramRow& at(int index) { return rows_.at(static_cast<std::size_t>(index - 1)); }
     const ProgramRow& at(int index) const { return rows_.at(static_cast<std::size_t>(index - 1)); }
     void resize(int n) { rows_.resize(static_cast<std::size_t>(n)); }
     void clear() { rows_.clear(); }
+
+    // Each sort counts itself here when it starts reading its keys, so that
+    // it can tell whether another sort of this list began meanwhile.
+    unsigned startSort() { return ++sortsStarted_; }
+    unsigned sortsStarted() const { return sortsStarted_; }
 
     // Tells the view that row index (0: every row) changed.
     void Changed(int index = 0) const {
@@ -72,6 +89,7 @@ public:
 
 private:
     std::vector<ProgramRow> rows_;
+    unsigned sortsStarted_ = 0;
 };
 
 }  // namespace box

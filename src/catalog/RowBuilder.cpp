@@ -68,7 +68,8 @@ void BuildRow(ProgramList& list, int row, CatalogEntry entry, const Text& boxFol
     static const Text kDeleteCaption = "删除软件"_gbk;
     static const Text kTutorialCaption = "视频教程"_gbk;
     static const Text kNoTutorial = "暂无教程"_gbk;
-    if (row < 1 || row > list.size()) return;
+    ProgramRow* slot = list.find(row);
+    if (!slot) return;
     const Text tag = ToText(row);
     ProgramRow r;
     r.entry = std::move(entry);
@@ -108,12 +109,13 @@ void BuildRow(ProgramList& list, int row, CatalogEntry entry, const Text& boxFol
     }
     r.progressControl.visible = false;
     r.idle = 1;
-    list.at(row) = std::move(r);
+    *slot = std::move(r);
 }
 
 void RefreshRowStatus(ProgramList& list, int row, const Text& boxFolder, bool enableAction) {
-    if (row < 1 || row > list.size()) return;
-    ProgramRow& r = list.at(row);
+    ProgramRow* found = list.find(row);
+    if (!found) return;
+    ProgramRow& r = *found;
     CatalogEntry& e = r.entry;
     const Text exe = ProgramExecutablePath(boxFolder, e.name);
     e.installedVersion = ReadVersionInfo(exe).fileVersion;

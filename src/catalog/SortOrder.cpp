@@ -11,10 +11,6 @@ namespace {
 
 constexpr double kTolerance = 1e-7;
 
-// Counts the sorts that began reading their keys (all on the window's
-// thread); a sort sees it move only when another one started inside it.
-unsigned sortsStarted = 0;
-
 struct SortKey {
     double count;
     double official;
@@ -49,9 +45,12 @@ void PlaceRow(ProgramRow& r, int row) {
 
 void SortProgramList(ProgramList& list, SettingsStore& settings, EventPump& pump,
                      const std::function<void()>& rebuildSearchImages, const Text& usedName,
-                     bool downloadRunning) {
+                     const std::function<bool()>& downloadRunning) {
     static const Text kUseCount = "软件排序_使用次数"_gbk;
     static const Text kOfficialOrder = "软件排序_官方顺序"_gbk;
+    // The download queue refers to rows by index: no sort may move them
+    // while a download runs, whoever asks for it.
+    auto downloading = [&] { return downloadRunning && downloadRunning(); };
 
     pump.ProcessPendingEvents();
     if (!usedName.empty()) {
@@ -60,26 +59,28 @@ void SortProgramList(ProgramList& list, SettingsStore& settings, EventPump& pump
         settings.selectSection(kUseCount);
         settings.writeNumber(usedName, count + 1);
     }
-    // The download queue refers to rows by index: no sort may move them
-    // while a download runs, whoever asks for it.
-    if (downloadRunning) return;
+    if (downloading()) return;
 
     // The keys are read once; the store lets events run while reading, and
     // a handler may select another section, so each read selects its own. A
     // handler may also run a program, which counts it and sorts the list:
     // that sort read newer counts than some of ours and has put the rows in
     // order, so ours gives way rather than undo it with stale keys.
-    const unsigned mine = ++sortsStarted;
+    const unsigned mine = list.startSort();
     const int n = list.size();
     std::vector<SortKey> keys(static_cast<std::size_t>(n));
-    for (int i = 1; i <= n && i <= list.size(); ++i) {
-        const Text name = list.at(i).entry.name;
+    for (int i = 1; i <= n; ++i) {
+        const ProgramRow* row = list.find(i);
+        if (!row) return;  // the list shrank while events ran
+        const Text name = row->entry.name;
         settings.selectSection(kUseCount);
         keys[static_cast<std::size_t>(i - 1)].count = settings.readNumber(name, 0);
         settings.selectSection(kOfficialOrder);
         keys[static_cast<std::size_t>(i - 1)].official = settings.readNumber(name, 0);
     }
-    if (sortsStarted != mine) return;
+    // From here on no event runs until the rows are in place, so a download
+    // that has not started by now starts after the move.
+    if (list.sortsStarted() != mine || downloading()) return;
     // The list may have changed size while events ran; sort only if it still
     // holds the rows that were read.
     if (list.size() != n) return;
@@ -90,18 +91,19 @@ void SortProgramList(ProgramList& list, SettingsStore& settings, EventPump& pump
     std::iota(order.begin(), order.end(), 1);
     for (std::size_t i = 1; i < order.size(); ++i) {
         for (std::size_t j = i; j > 0; --j) {
-            const SortKey& mine = keys[static_cast<std::size_t>(order[j] - 1)];
+            const SortKey& moving = keys[static_cast<std::size_t>(order[j] - 1)];
             const SortKey& front = keys[static_cast<std::size_t>(order[j - 1] - 1)];
-            if (!ComesBefore(mine, front)) break;
+            if (!ComesBefore(moving, front)) break;
             std::swap(order[j], order[j - 1]);
         }
     }
     std::vector<ProgramRow> sorted;
     sorted.reserve(static_cast<std::size_t>(n));
-    for (int from : order) sorted.push_back(std::move(list.at(from)));
+    for (int from : order) sorted.push_back(std::move(*list.find(from)));
     for (int i = 1; i <= n; ++i) {
-        list.at(i) = std::move(sorted[static_cast<std::size_t>(i - 1)]);
-        PlaceRow(list.at(i), i);
+        ProgramRow& row = *list.find(i);
+        row = std::move(sorted[static_cast<std::size_t>(i - 1)]);
+        PlaceRow(row, i);
     }
     list.Changed(0);
     if (rebuildSearchImages) rebuildSearchImages();

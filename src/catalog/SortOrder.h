@@ -15,9 +15,13 @@ class SettingsStore;
 // a download is running (the download queue refers to rows by index),
 // re-sorts the list by use count and official position, re-places every row,
 // rewrites the rows' tags and calls rebuildSearchImages.
+//
+// downloadRunning is asked, not given: the sort lets events run while it
+// reads the settings, and one of them may start a download. It is asked
+// after the last of those; left empty, no download runs.
 void SortProgramList(ProgramList& list, SettingsStore& settings, EventPump& pump,
                      const std::function<void()>& rebuildSearchImages, const Text& usedName = {},
-                     bool downloadRunning = false);
+                     const std::function<bool()>& downloadRunning = {});
 
 // Puts every control of row `row` at its place for that index (an installed
 // program's icon keeps its inset within the row) and writes the index into the

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <limits>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -163,6 +164,19 @@ TEST(RowMouseTable, DispatchHidesSearchHitsFirstAndReadsTheRowFromTheTag) {
         "delete 0", "hide",       "download 0", "hide",       "download 0",
     };
     EXPECT_EQ(actions.calls, expected);
+}
+
+TEST(RowMouseTable, ADamagedTagLeadsToNoRow) {
+    ProgramList list = ListOf(3);
+    for (const char* tag : {"", "x1", "0", "-2", "4", "99999999999999", "1e400", "nan"}) {
+        EXPECT_EQ(list.find(RowFromTag(tag)), nullptr) << tag;
+    }
+    ASSERT_NE(list.find(RowFromTag("2")), nullptr);
+    EXPECT_EQ(list.find(RowFromTag("2"))->nameControl.tag, "2");
+    const ProgramList& rows = list;
+    EXPECT_EQ(rows.find(3)->nameControl.tag, "3");
+    EXPECT_EQ(rows.find(std::numeric_limits<long>::max()), nullptr);
+    EXPECT_EQ(rows.find(std::numeric_limits<long>::min()), nullptr);
 }
 
 TEST(HeaderAnimationTest, BouncesBetweenTheVipPictureAndTheDownloadButton) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "CatalogTestSupport.h"
 #include "catalog/CatalogParser.h"
 #include "catalog/RowBuilder.h"
@@ -28,6 +30,17 @@ const Text kFullCatalog = IniLines({
     "是否打开=否",
 });
 
+// The values of "汀芷·甲" in kFullCatalog.
+void ExpectFirstProgram(const CatalogEntry& a) {
+    EXPECT_EQ(a.name, G("汀芷·甲"));
+    EXPECT_EQ(a.latestVersion, "2.0.0.0");
+    EXPECT_EQ(a.homepage, "http://example.com/a");
+    EXPECT_EQ(a.downloadUrl, "http://example.com/a.rar");
+    EXPECT_TRUE(a.openDownloadPage);
+    EXPECT_EQ(a.tutorialUrl, "http://v/1|http://v/2");
+    EXPECT_EQ(a.kind, 1);
+}
+
 TEST(ParseCatalog, ReadsTheBoxSectionAndEveryFieldInOrderOfTheSteps) {
     CatalogEnv env;
     std::vector<std::string> steps;
@@ -50,13 +63,7 @@ TEST(ParseCatalog, ReadsTheBoxSectionAndEveryFieldInOrderOfTheSteps) {
     EXPECT_TRUE(env.dialogs.shown.empty());
 
     const CatalogEntry& a = env.list.at(1).entry;
-    EXPECT_EQ(a.name, G("汀芷·甲"));
-    EXPECT_EQ(a.latestVersion, "2.0.0.0");
-    EXPECT_EQ(a.homepage, "http://example.com/a");
-    EXPECT_EQ(a.downloadUrl, "http://example.com/a.rar");
-    EXPECT_TRUE(a.openDownloadPage);
-    EXPECT_EQ(a.tutorialUrl, "http://v/1|http://v/2");
-    EXPECT_EQ(a.kind, 1);
+    ExpectFirstProgram(a);
     EXPECT_EQ(a.installedVersion, "");
     EXPECT_EQ(a.status, kNotDownloaded);
     EXPECT_EQ(a.retryCount, 0);
@@ -69,6 +76,44 @@ TEST(ParseCatalog, ReadsTheBoxSectionAndEveryFieldInOrderOfTheSteps) {
     EXPECT_FALSE(b.openDownloadPage);
     EXPECT_EQ(b.kind, 0);
     EXPECT_EQ(env.list.at(2).actionCaption, G("下载 v0.0.0.0    "));
+}
+
+TEST(ParseCatalog, LineEndsWithoutCarriageReturnReadAsUsual) {
+    std::string lfOnly = kFullCatalog;
+    std::erase(lfOnly, '\r');
+    std::string mixed = kFullCatalog;
+    mixed.erase(mixed.find("\r\n"), 1);  // the first line end alone is LF
+    for (const std::string& catalog : {lfOnly, mixed}) {
+        CatalogEnv env;
+        bool allowed = false;
+        env.context.hooks.checkSelfUpdate = [&](const Text&, Text&, bool allow) {
+            allowed = allow;
+        };
+        ASSERT_EQ(env.parse(catalog), 2);
+        EXPECT_EQ(env.downloadSource, "cookie=abc");
+        EXPECT_TRUE(allowed);
+        ExpectFirstProgram(env.list.at(1).entry);
+        EXPECT_EQ(env.list.at(1).actionCaption, G("下载 v2.0.0.0    "));
+        EXPECT_FALSE(env.list.at(2).entry.openDownloadPage);
+    }
+}
+
+// Thousands of lines that open like a header and never end like one, between
+// a program's header and its keys: the parse must not take time that grows
+// with their number times the size of the text. The bound only tells a hang
+// from a parse; it holds with room to spare under sanitizers.
+TEST(ParseCatalog, LinesThatOpenLikeHeadersDoNotStallTheParse) {
+    Text catalog = G("[盒子]\r\n[汀芷·甲]");
+    const std::string line = "\r\n[" + std::string(16, ']') + "x";
+    while (catalog.size() < 400 * 1024) catalog += line;
+    catalog += IniLines({"", "最新版本=1.3", "软件主页=http://h/", "软件类型=2"});
+    CatalogEnv env;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(env.parse(catalog), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    EXPECT_EQ(env.list.at(1).entry.latestVersion, "1.3");
+    EXPECT_EQ(env.list.at(1).entry.homepage, "http://h/");
+    EXPECT_EQ(env.list.at(1).entry.kind, 2);
 }
 
 TEST(ParseCatalog, UpdateChoiceNeedsExactlyYes) {

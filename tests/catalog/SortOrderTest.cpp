@@ -15,7 +15,8 @@ struct SortEnv : CatalogEnv {
     SortEnv(std::initializer_list<const char*> catalog) { parse(IniLines(catalog)); }
     void sort(const char* used = "", bool downloadRunning = false) {
         SortProgramList(
-            list, settings, pump, [this] { ++rebuilds; }, G(used), downloadRunning);
+            list, settings, pump, [this] { ++rebuilds; }, G(used),
+            [downloadRunning] { return downloadRunning; });
     }
     void setCount(const char* name, double count) {
         settings.selectSection(G("软件排序_使用次数"));
@@ -124,6 +125,49 @@ TEST(SortProgramList, ASortStartedWhileReadingTheCountsLeavesTheRightOrder) {
         EXPECT_EQ(env.names(), (std::vector<std::string>{"汀芷·丙", "汀芷·乙", "汀芷·甲"}));
         ExpectPlaced(env.list);
     }
+}
+
+TEST(SortProgramList, ADownloadStartedWhileReadingTheCountsStopsTheReSort) {
+    // Every event the sort lets run may start a download; whichever one
+    // does, the rows stay where the download queue expects them.
+    for (int trigger = 1;; ++trigger) {
+        SCOPED_TRACE(trigger);
+        SortEnv env({"[汀芷·甲]", "[汀芷·乙]", "[汀芷·丙]"});
+        env.setCount("汀芷·丙", 5);
+        bool downloading = false;
+        const int start = env.pump.pumps;
+        env.pump.onEveryPump = [&] {
+            if (env.pump.pumps - start == trigger) downloading = true;
+        };
+        SortProgramList(
+            env.list, env.settings, env.pump, [&] { ++env.rebuilds; }, G("汀芷·甲"),
+            [&] { return downloading; });
+        if (!downloading) break;  // the sort let fewer events run
+        EXPECT_EQ(env.names(), (std::vector<std::string>{"汀芷·甲", "汀芷·乙", "汀芷·丙"}));
+        EXPECT_EQ(env.rebuilds, 0);
+        EXPECT_EQ(env.number("软件排序_使用次数", G("汀芷·甲")), 1);
+        ASSERT_LT(trigger, 1000);
+    }
+}
+
+TEST(SortProgramList, ASortOfAnotherListDoesNotStopThisOne) {
+    SortEnv other({"[汀芷·甲]", "[汀芷·乙]"});
+    SortEnv env({"[汀芷·甲]", "[汀芷·乙]", "[汀芷·丙]"});
+    env.setCount("汀芷·丙", 5);
+    // While this sort reads its keys (its first event comes before them),
+    // an event sorts the other list.
+    bool sortedOther = false;
+    const int start = env.pump.pumps;
+    env.pump.onEveryPump = [&] {
+        if (sortedOther || env.pump.pumps - start < 2) return;
+        sortedOther = true;
+        other.sort("汀芷·乙");
+    };
+    env.sort();
+    ASSERT_TRUE(sortedOther);
+    EXPECT_EQ(other.names(), (std::vector<std::string>{"汀芷·乙", "汀芷·甲"}));
+    EXPECT_EQ(env.names(), (std::vector<std::string>{"汀芷·丙", "汀芷·甲", "汀芷·乙"}));
+    EXPECT_EQ(env.rebuilds, 1);
 }
 
 TEST(SortProgramList, EqualCountsKeepTheOfficialOrder) {
