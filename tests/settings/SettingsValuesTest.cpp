@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 
 #include "SettingsTestSupport.h"
 #include "settings/SettingsCodec.h"
@@ -25,6 +26,20 @@ TEST(SettingsValuesTest, NumbersUsePercent13gForm) {
     EXPECT_EQ(ParseNumberValue("-1.5e3x"), -1500);
     EXPECT_EQ(ParseNumberValue("abc"), 0);
     EXPECT_EQ(ParseNumberValue(""), 0);
+}
+
+TEST(SettingsValuesTest, NumbersBeyondTheRangeOfADoubleReadAsTheLargestOfTheirSign) {
+    StoreEnv env;
+    SettingsStore store(env.pump, env.dialogs);
+    ASSERT_TRUE(store.openPath("", true));
+    const std::string wide = "wide=1" + std::string(400, '0');
+    store.appendText(IniLines({"[S]", "big=1e400", "neg=-1e400x", "tiny=1e-400", wide.c_str()}));
+    store.selectSection("S");
+    constexpr double kMax = std::numeric_limits<double>::max();
+    EXPECT_EQ(store.readNumber("big"), kMax);
+    EXPECT_EQ(store.readNumber("neg"), -kMax);
+    EXPECT_EQ(store.readNumber("wide"), kMax);
+    EXPECT_EQ(store.readNumber("tiny", 7), 0);
 }
 
 TEST(SettingsValuesTest, TypedValuesAsStoredInTheFile) {
