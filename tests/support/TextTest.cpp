@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <limits>
 
 #include "support/BoxFolder.h"
@@ -81,7 +82,7 @@ TEST(GbkText, SplitAndReplace) {
 }
 
 TEST(BoxPaths, GbkNamesMapToUtf8AndBackslashesToFolders) {
-    Text p = JoinPath("/tmp/box", "汀芷·软件盒子.ini"_gbk);
+    Text p = JoinPath(Text("/tmp/box"), "汀芷·软件盒子.ini"_gbk);
     EXPECT_EQ(FsPath(p).string(), "/tmp/box/汀芷·软件盒子.ini");
     // Several GBK characters end in 0x5C, the byte of '\'; it is no separator there.
     Text withTrail = "\x81\x5C";
@@ -90,6 +91,16 @@ TEST(BoxPaths, GbkNamesMapToUtf8AndBackslashesToFolders) {
     EXPECT_EQ(FolderPart("name"), "");
     EXPECT_FALSE(ExecutableFolder().empty());
     EXPECT_FALSE(ExecutableName().empty());
+}
+
+TEST(BoxPaths, AnExactFolderKeepsWhatGbkLacksAndOnlyTheNameIsConverted) {
+    const std::filesystem::path folder = "/home/한/🎮 盒子";
+    EXPECT_NE(FsPath(FromFsPath(folder)), folder) << "the GBK text is for the eye only";
+    EXPECT_EQ(JoinPath(folder, "汀芷·软件盒子.ini"_gbk), "/home/한/🎮 盒子/汀芷·软件盒子.ini");
+    EXPECT_EQ(JoinPath(folder, "甲\\甲.exe"_gbk), "/home/한/🎮 盒子/甲/甲.exe");
+    // A name that starts with a separator still lands inside the folder.
+    EXPECT_EQ(JoinPath(folder, Text("\\etc")), "/home/한/🎮 盒子//etc");
+    EXPECT_EQ(JoinPath(folder, Text("/etc")).lexically_normal(), folder / "etc");
 }
 
 TEST(FileTextTest, ReadStopsAtZeroAndGivesDefaultForMissingOrEmpty) {
