@@ -78,7 +78,7 @@ void ParseFullCatalog(benchmark::State& state) {
     SettingsStore settings(pump, dialogs);
     settings.open(JoinPath(box.dir.gbk(), Utf8ToGbk("汀芷·软件盒子.ini")));
     ProgramList list;
-    CatalogContext context{box.dir.gbk(), settings, list, pump, dialogs, {}};
+    CatalogContext context{box.dir.path(), settings, list, pump, dialogs, {}};
     Text source;
     for (auto _ : state) {
         const int rows = ParseCatalog(box.catalog, context, source);
@@ -104,7 +104,7 @@ void ParseInEmptyFolder(benchmark::State& state, const Text& catalog, int progra
     SettingsStore settings(pump, dialogs);
     settings.open(JoinPath(empty.gbk(), Utf8ToGbk("汀芷·软件盒子.ini")));
     ProgramList list;
-    CatalogContext context{empty.gbk(), settings, list, pump, dialogs, {}};
+    CatalogContext context{empty.path(), settings, list, pump, dialogs, {}};
     Text source;
     // Every start but the first finds the official order in the settings
     // already and only rewrites its values.
@@ -165,13 +165,13 @@ BENCHMARK(ParseHostileCatalog)->Unit(benchmark::kMillisecond);
 
 // The parts of one row, to see where the time goes.
 void ReadOneVersion(benchmark::State& state) {
-    const Text exe = ProgramExecutablePath(TheBox().dir.gbk(), Utf8ToGbk(ProgramName(500)));
+    const auto exe = ProgramExecutablePath(TheBox().dir.path(), Utf8ToGbk(ProgramName(500)));
     for (auto _ : state) benchmark::DoNotOptimize(ReadVersionInfo(exe));
 }
 BENCHMARK(ReadOneVersion)->Unit(benchmark::kMicrosecond);
 
 void DrawOneIcon(benchmark::State& state) {
-    const Text exe = ProgramExecutablePath(TheBox().dir.gbk(), Utf8ToGbk(ProgramName(500)));
+    const auto exe = ProgramExecutablePath(TheBox().dir.path(), Utf8ToGbk(ProgramName(500)));
     for (auto _ : state) benchmark::DoNotOptimize(ProgramIconBmp(exe));
 }
 BENCHMARK(DrawOneIcon)->Unit(benchmark::kMicrosecond);

@@ -1,8 +1,6 @@
 #include "app/ListLoading.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 #include "catalog/CatalogParser.h"
 #include "catalog/SortOrder.h"
@@ -11,26 +9,22 @@
 
 namespace box {
 
-Text OfflineCatalogPath(const Text& boxFolder) {
+std::filesystem::path OfflineCatalogPath(const std::filesystem::path& boxFolder) {
     static const Text kName = "汀芷·软件列表.ini"_gbk;
     return JoinPath(boxFolder, kName);
 }
 
-Text ReadLocalCatalog(const Text& boxFolder) {
+Text ReadLocalCatalog(const std::filesystem::path& boxFolder) {
     const char* named = std::getenv(kCatalogFileVariable);
-    if (named && *named) {
-        // A path given on the command line of a shell is in the locale's
-        // encoding (UTF-8 here), not in the box's GBK: open it as it is.
-        std::ifstream in(std::filesystem::path(named), std::ios::binary);
-        if (!in) return {};
-        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        return bytes.substr(0, bytes.find('\0'));
-    }
+    // A path given on the command line of a shell is in the locale's
+    // encoding (UTF-8 here), not in the box's GBK: open it as it is.
+    if (named && *named) return ReadFileText(std::filesystem::path(named));
     return ReadFileText(OfflineCatalogPath(boxFolder));
 }
 
-bool LoadLocalCatalog(const Text& boxFolder, SettingsStore& settings, ProgramList& list,
-                      EventPump& pump, Dialogs& dialogs, Text& boxDownloadSource) {
+bool LoadLocalCatalog(const std::filesystem::path& boxFolder, SettingsStore& settings,
+                      ProgramList& list, EventPump& pump, Dialogs& dialogs,
+                      Text& boxDownloadSource) {
     static const Text kNoCatalog =
         "加载远程配置文件失败！请检查本软件是否被拦截网络访问！如果是，请添加信任，然后重新运行本软件！或咨询汀芷"_gbk;
     const Text text = ReadLocalCatalog(boxFolder);

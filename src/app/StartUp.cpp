@@ -10,15 +10,16 @@ namespace box {
 
 namespace {
 
-bool SameFolder(const Text& a, const Text& b) {
+bool SameFolder(const std::filesystem::path& a, const std::filesystem::path& b) {
     if (a == b) return true;
     std::error_code ec;
-    return std::filesystem::equivalent(FsPath(a), FsPath(b), ec) && !ec;
+    return std::filesystem::equivalent(a, b, ec) && !ec;
 }
 
 }  // namespace
 
-BoxProcess::BoxProcess(Text boxFolder, Text executableName, EventPump& pump, Dialogs& dialogs)
+BoxProcess::BoxProcess(std::filesystem::path boxFolder, std::filesystem::path executableName,
+                       EventPump& pump, Dialogs& dialogs)
     : settings(std::make_unique<SettingsStore>(pump, dialogs)),
       downloadRequest(std::make_unique<HttpRequest>(pump)),
       catalogRequest(std::make_unique<HttpRequest>(pump)),
@@ -29,7 +30,7 @@ BoxProcess::~BoxProcess() {
     ExitCleanUp();
 }
 
-StartUpReport BoxProcess::Start(const std::vector<Text>& arguments) {
+StartUpReport BoxProcess::Start(const std::vector<std::string>& arguments) {
     StartUpReport report;
     ReadCommandLine(arguments);
     report.offlineMode = offlineMode;
@@ -39,20 +40,27 @@ StartUpReport BoxProcess::Start(const std::vector<Text>& arguments) {
     return report;
 }
 
-void BoxProcess::ReadCommandLine(const std::vector<Text>& arguments) {
+void BoxProcess::ReadCommandLine(const std::vector<std::string>& arguments) {
     offlineMode = false;
     pendingDeletePath.clear();
     if (arguments.empty()) return;
     if (arguments.front() == kOfflineArgument) {
         offlineMode = true;
     } else {
-        pendingDeletePath = arguments.front();
+        // A "\" separates folders in the box's paths, here too.
+        std::string path = arguments.front();
+        for (char& c : path) {
+            if (c == '\\') c = '/';
+        }
+        pendingDeletePath = std::filesystem::path(std::move(path));
     }
 }
 
 ShortcutRepair BoxProcess::RepairOfflineShortcut() {
-    Text lnk = offlineShortcutPath();
-    Text exe = executablePath();
+    const std::filesystem::path lnk = offlineShortcutPath();
+    // A shortcut holds its target as GBK text, joined the box's way: the
+    // same text at every start, so a shortcut once written is kept.
+    const Text exe = JoinPath(FromFsPath(boxFolder_), FromFsPath(executableName_));
     if (ReadShortcutTarget(lnk) == exe) return ShortcutRepair::kKept;
     ShortcutOptions options;
     options.arguments = Text(kOfflineArgument);
@@ -61,20 +69,20 @@ ShortcutRepair BoxProcess::RepairOfflineShortcut() {
 }
 
 bool BoxProcess::OpenSettings() {
-    return settings->open(settingsPath(), SettingsStore::kFileMode);
+    return settings->openFile(settingsPath(), SettingsStore::kFileMode);
 }
 
 // The box is started with a path to delete only by its update program, which
 // passes its own path. Anything else on the command line (a file dropped on
 // the box, say) is not the box's to delete.
-bool BoxProcess::IsUpdateProgram(const Text& path) const {
-    return FileNamePart(path) == kUpdateProgramName && SameFolder(FolderPart(path), boxFolder_);
+bool BoxProcess::IsUpdateProgram(const std::filesystem::path& path) const {
+    return path.filename() == kUpdateProgramName && SameFolder(path.parent_path(), boxFolder_);
 }
 
 PendingDeletion BoxProcess::PendingDeletionTick() {
     std::error_code ec;
     bool present = !pendingDeletePath.empty() &&
-                   std::filesystem::symlink_status(FsPath(pendingDeletePath), ec).type() !=
+                   std::filesystem::symlink_status(pendingDeletePath, ec).type() !=
                        std::filesystem::file_type::not_found &&
                    !ec;
     if (!present) {
@@ -86,7 +94,7 @@ PendingDeletion BoxProcess::PendingDeletionTick() {
         return PendingDeletion::kRefused;
     }
     // While the update program is still running its file may not go away yet.
-    if (!std::filesystem::remove(FsPath(pendingDeletePath), ec) || ec) {
+    if (!std::filesystem::remove(pendingDeletePath, ec) || ec) {
         return PendingDeletion::kRetry;
     }
     pendingDeletePath.clear();
@@ -103,24 +111,23 @@ void BoxProcess::ExitCleanUp() {
     pendingDeletePath.clear();
 }
 
-Text BoxProcess::executablePath() const {
-    return JoinPath(boxFolder_, executableName_);
+std::filesystem::path BoxProcess::executablePath() const {
+    return std::filesystem::path(boxFolder_.native() + "/" + executableName_.native());
 }
 
-Text BoxProcess::offlineShortcutPath() const {
+std::filesystem::path BoxProcess::offlineShortcutPath() const {
     static const Text name = "离线模式启动盒子.lnk"_gbk;
     return JoinPath(boxFolder_, name);
 }
 
-Text BoxProcess::settingsPath() const {
+std::filesystem::path BoxProcess::settingsPath() const {
     static const Text name = "汀芷·软件盒子.ini"_gbk;
     return JoinPath(boxFolder_, name);
 }
 
-std::vector<Text> CommandLineArguments(int argc, const char* const* argv) {
-    std::vector<Text> arguments;
-    for (int i = 1; i < argc; ++i) arguments.push_back(Utf8ToGbk(argv[i]));
-    return arguments;
+std::vector<std::string> CommandLineArguments(int argc, const char* const* argv) {
+    if (argc < 2) return {};
+    return std::vector<std::string>(argv + 1, argv + argc);
 }
 
 }  // namespace box

@@ -5,7 +5,9 @@
 // exit. No window here: the window is loaded after Start() and owns the
 // timer that drives PendingDeletionTick().
 
+#include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "catalog/ProgramRow.h"
@@ -31,7 +33,7 @@ enum class PendingDeletion {
 
 struct StartUpReport {
     bool offlineMode = false;
-    Text pendingDeletePath;
+    std::filesystem::path pendingDeletePath;
     ShortcutRepair shortcut = ShortcutRepair::kSkipped;
     bool settingsWritable = false;
 };
@@ -42,17 +44,22 @@ public:
     static constexpr const char* kOfflineArgument = "lxms";
     static constexpr const char* kUpdateProgramName = "upbox.exe";
 
-    // boxFolder: the executable's folder without a trailing separator.
-    BoxProcess(Text boxFolder, Text executableName, EventPump& pump, Dialogs& dialogs);
+    // boxFolder: the executable's folder, and its file name, exactly as the
+    // file system has them (they may hold characters that GBK lacks).
+    BoxProcess(std::filesystem::path boxFolder, std::filesystem::path executableName,
+               EventPump& pump, Dialogs& dialogs);
+    // GBK text would reach the file system as if it were UTF-8.
+    BoxProcess(const Text&, const Text&, EventPump&, Dialogs&) = delete;
     ~BoxProcess();
     BoxProcess(const BoxProcess&) = delete;
     BoxProcess& operator=(const BoxProcess&) = delete;
 
     // Everything before the window: the command line (arguments after the
-    // program path), the offline shortcut unless offline, the settings file.
-    StartUpReport Start(const std::vector<Text>& arguments);
+    // program path, as CommandLineArguments gives them), the offline shortcut
+    // unless offline, the settings file.
+    StartUpReport Start(const std::vector<std::string>& arguments);
 
-    void ReadCommandLine(const std::vector<Text>& arguments);
+    void ReadCommandLine(const std::vector<std::string>& arguments);
     ShortcutRepair RepairOfflineShortcut();
     bool OpenSettings();
 
@@ -63,13 +70,13 @@ public:
     // once; the destructor calls it too.
     void ExitCleanUp();
 
-    Text executablePath() const;
-    Text offlineShortcutPath() const;
-    Text settingsPath() const;
-    const Text& boxFolder() const { return boxFolder_; }
+    std::filesystem::path executablePath() const;
+    std::filesystem::path offlineShortcutPath() const;
+    std::filesystem::path settingsPath() const;
+    const std::filesystem::path& boxFolder() const { return boxFolder_; }
 
     bool offlineMode = false;
-    Text pendingDeletePath;
+    std::filesystem::path pendingDeletePath;
 
     std::unique_ptr<SettingsStore> settings;
     std::unique_ptr<HttpRequest> downloadRequest;  // downloads and share links
@@ -77,14 +84,15 @@ public:
     ProgramList programList;
 
 private:
-    bool IsUpdateProgram(const Text& path) const;
+    bool IsUpdateProgram(const std::filesystem::path& path) const;
 
-    Text boxFolder_;
-    Text executableName_;
+    std::filesystem::path boxFolder_;
+    std::filesystem::path executableName_;
     bool cleanedUp_ = false;
 };
 
-// The arguments after the program path, as box texts (GBK).
-std::vector<Text> CommandLineArguments(int argc, const char* const* argv);
+// The arguments after the program path, as the system gives them (UTF-8, not
+// the box's GBK): a path among them must reach the file system unchanged.
+std::vector<std::string> CommandLineArguments(int argc, const char* const* argv);
 
 }  // namespace box

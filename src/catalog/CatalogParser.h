@@ -3,6 +3,7 @@
 // from section "盒子", one row per program section in catalog order, and the
 // official order in the settings.
 
+#include <filesystem>
 #include <functional>
 
 #include "catalog/ProgramRow.h"
@@ -32,8 +33,8 @@ struct CatalogHooks {
 
 // What a catalog load works on.
 struct CatalogContext {
-    Text boxFolder;           // the box folder, GBK, without trailing "\"
-    SettingsStore& settings;  // the box's own settings store
+    std::filesystem::path boxFolder;  // the box folder, exact
+    SettingsStore& settings;          // the box's own settings store
     ProgramList& programList;
     EventPump& pump;
     Dialogs& dialogs;

@@ -1,6 +1,7 @@
 #include "catalog/ProgramIcon.h"
 
 #include "platform/PeResources.h"
+#include "support/BoxFolder.h"
 
 namespace box {
 
@@ -35,7 +36,7 @@ const IconPicture& DefaultApplicationIcon() {
     return icon;
 }
 
-std::string ProgramIconBmp(const Text& exePath) {
+std::string ProgramIconBmp(const std::filesystem::path& exePath) {
     std::optional<IconPicture> icon;
     if (const auto file = PeFile::Open(exePath)) {
         if (const auto image = file->iconImage(kIconSide, kIconSide))
@@ -47,8 +48,16 @@ std::string ProgramIconBmp(const Text& exePath) {
     return ReplaceAll(bitmap.toBmpFile(), "\xFF\xFF\xFF", "\xF5\xF5\xF5");
 }
 
-void ShowProgramIcon(const Text& exePath, ControlState& iconControl) {
+std::string ProgramIconBmp(const Text& exePath) {
+    return ProgramIconBmp(FsPath(exePath));
+}
+
+void ShowProgramIcon(const std::filesystem::path& exePath, ControlState& iconControl) {
     iconControl.iconBmp = ProgramIconBmp(exePath);
+}
+
+void ShowProgramIcon(const Text& exePath, ControlState& iconControl) {
+    ShowProgramIcon(FsPath(exePath), iconControl);
 }
 
 }  // namespace box

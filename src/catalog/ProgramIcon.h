@@ -2,6 +2,7 @@
 // The picture of a program row's icon control: the executable's icon at
 // 32 x 32 on the list's light grey.
 
+#include <filesystem>
 #include <string>
 
 #include "catalog/ProgramRow.h"
@@ -16,9 +17,11 @@ const IconPicture& DefaultApplicationIcon();
 
 // BMP bytes of the executable's icon drawn at 32 x 32 over white as a
 // 32-bit picture, with every byte run FF FF FF turned into F5 F5 F5.
+std::string ProgramIconBmp(const std::filesystem::path& exePath);
 std::string ProgramIconBmp(const Text& exePath);
 
 // Puts ProgramIconBmp of the executable into the icon control.
+void ShowProgramIcon(const std::filesystem::path& exePath, ControlState& iconControl);
 void ShowProgramIcon(const Text& exePath, ControlState& iconControl);
 
 }  // namespace box

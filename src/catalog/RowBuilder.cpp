@@ -21,8 +21,9 @@ void RewriteStatusControls(ProgramRow& r) {
 
 }  // namespace
 
-Text ProgramExecutablePath(const Text& boxFolder, const Text& name) {
-    return JoinPath(JoinPath(boxFolder, name), name + ".exe");
+std::filesystem::path ProgramExecutablePath(const std::filesystem::path& boxFolder,
+                                            const Text& name) {
+    return JoinPath(boxFolder, JoinPath(name, name + ".exe"));
 }
 
 Text KindTag(int kind) {
@@ -64,7 +65,8 @@ Rect RowRect(const Rect& t, int row) {
     return {t.left, t.top + (row - 1) * t.height, t.width, t.height};
 }
 
-void BuildRow(ProgramList& list, int row, CatalogEntry entry, const Text& boxFolder) {
+void BuildRow(ProgramList& list, int row, CatalogEntry entry,
+              const std::filesystem::path& boxFolder) {
     static const Text kDeleteCaption = "删除软件"_gbk;
     static const Text kTutorialCaption = "视频教程"_gbk;
     static const Text kNoTutorial = "暂无教程"_gbk;
@@ -112,12 +114,13 @@ void BuildRow(ProgramList& list, int row, CatalogEntry entry, const Text& boxFol
     *slot = std::move(r);
 }
 
-void RefreshRowStatus(ProgramList& list, int row, const Text& boxFolder, bool enableAction) {
+void RefreshRowStatus(ProgramList& list, int row, const std::filesystem::path& boxFolder,
+                      bool enableAction) {
     ProgramRow* found = list.find(row);
     if (!found) return;
     ProgramRow& r = *found;
     CatalogEntry& e = r.entry;
-    const Text exe = ProgramExecutablePath(boxFolder, e.name);
+    const std::filesystem::path exe = ProgramExecutablePath(boxFolder, e.name);
     e.installedVersion = ReadVersionInfo(exe).fileVersion;
     e.status = CompareVersions(e.installedVersion, e.latestVersion);
     RewriteStatusControls(r);

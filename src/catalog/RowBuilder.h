@@ -2,13 +2,16 @@
 // What a program row shows: built once per catalog load, rewritten when the
 // installed program changes.
 
+#include <filesystem>
+
 #include "catalog/ProgramRow.h"
 #include "support/Text.h"
 
 namespace box {
 
 // Where a program lives: box folder \ name \ name.exe.
-Text ProgramExecutablePath(const Text& boxFolder, const Text& name);
+std::filesystem::path ProgramExecutablePath(const std::filesystem::path& boxFolder,
+                                            const Text& name);
 
 // "[免]" for kind 1, "[游]" for kind 2, else nothing.
 Text KindTag(int kind);
@@ -29,11 +32,13 @@ Rect RowRect(const Rect& templateRect, int row);
 // Builds row `row` (1-based) of the list for the entry, whose installedVersion
 // and status are already set, and stores it there. The list must already
 // hold that many rows.
-void BuildRow(ProgramList& list, int row, CatalogEntry entry, const Text& boxFolder);
+void BuildRow(ProgramList& list, int row, CatalogEntry entry,
+              const std::filesystem::path& boxFolder);
 
 // Re-reads the row's executable and rewrites its status, name caption, action
 // button, delete button and icon. With enableAction the action button is
 // enabled unless the program is up to date. The saved actionCaption stays.
-void RefreshRowStatus(ProgramList& list, int row, const Text& boxFolder, bool enableAction = false);
+void RefreshRowStatus(ProgramList& list, int row, const std::filesystem::path& boxFolder,
+                      bool enableAction = false);
 
 }  // namespace box

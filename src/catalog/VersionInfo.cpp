@@ -26,6 +26,10 @@ Text TranslationKey(std::uint32_t translation) {
     return padded.substr(4, 4) + padded.substr(0, 4);
 }
 
+VersionInfo ReadVersionInfo(const std::filesystem::path& path) {
+    return ReadVersionInfo(PeFile::Open(path));
+}
+
 VersionInfo ReadVersionInfo(const Text& path) {
     return ReadVersionInfo(PeFile::Open(path));
 }

@@ -2,6 +2,7 @@
 // The version strings of an installed program and what they mean for its
 // catalog entry.
 
+#include <filesystem>
 #include <optional>
 
 #include "catalog/CatalogEntry.h"
@@ -32,6 +33,7 @@ struct VersionInfo {
 // Reads the version strings of an executable. Never fails: a missing file, a
 // file that is no executable or is damaged, a resource without translation
 // table all give twelve empty texts.
+VersionInfo ReadVersionInfo(const std::filesystem::path& path);
 VersionInfo ReadVersionInfo(const Text& path);
 // The same for an executable already opened (or held in memory); nullopt
 // stands for a file that could not be opened as one.

@@ -175,9 +175,15 @@ PeFile& PeFile::operator=(PeFile&&) noexcept = default;
 PeFile::~PeFile() = default;
 
 std::optional<PeFile> PeFile::Open(const Text& gbkPath) {
+    return Open(FsPath(gbkPath));
+}
+
+std::optional<PeFile> PeFile::Open(const std::filesystem::path& path) {
     PeFile file;
     file.source_ = std::make_unique<Source>();
-    file.source_->fd = ::open(FsPath(gbkPath).c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: a FIFO under the program's name must not hang the open; it
+    // is no regular file and is refused below.
+    file.source_->fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (file.source_->fd < 0) return std::nullopt;
     struct stat st;
     if (::fstat(file.source_->fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;

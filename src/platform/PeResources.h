@@ -7,6 +7,7 @@
 // simply has no resources.
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,6 +34,7 @@ struct IconDirEntry {
 class PeFile {
 public:
     // Nullopt when the file cannot be read or is no well-formed executable.
+    static std::optional<PeFile> Open(const std::filesystem::path& path);
     static std::optional<PeFile> Open(const Text& gbkPath);
     static std::optional<PeFile> FromBytes(std::string bytes);
 

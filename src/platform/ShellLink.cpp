@@ -710,16 +710,32 @@ bool CreateShortcutFile(Text& lnkPath, const Text& target, const ShortcutOptions
     return bytes && WriteFileBytes(lnkPath, *bytes);
 }
 
+bool CreateShortcutFile(const std::filesystem::path& lnkFile, const Text& target,
+                        const ShortcutOptions& options) {
+    std::optional<std::string> bytes = BuildShortcutBytes(FromFsPath(lnkFile), target, options);
+    return bytes && WriteFileBytes(lnkFile, *bytes);
+}
+
+namespace {
+
+Text ReadTarget(const std::filesystem::path& lnkFile, const Text& lnkFolder) {
+    // Shortcuts are a few kilobytes; a huge file by that name is not read whole.
+    std::optional<std::string> bytes = ReadFileBytes(lnkFile, kMaxShortcutBytes);
+    if (!bytes) return {};
+    std::optional<ShortcutInfo> info = ParseShortcut(*bytes, lnkFolder);
+    return info ? info->target : Text();
+}
+
+}  // namespace
+
 Text ReadShortcutTarget(const Text& lnkPath) {
     if (lnkPath.find(".lnk") == Text::npos) return {};
-    // Shortcuts are a few kilobytes; a huge file by that name is not read whole.
-    std::error_code ec;
-    std::uintmax_t size = std::filesystem::file_size(FsPath(lnkPath), ec);
-    if (ec || size > kMaxShortcutBytes) return {};
-    std::optional<std::string> bytes = ReadFileBytes(lnkPath);
-    if (!bytes) return {};
-    std::optional<ShortcutInfo> info = ParseShortcut(*bytes, FolderPart(lnkPath));
-    return info ? info->target : Text();
+    return ReadTarget(FsPath(lnkPath), FolderPart(lnkPath));
+}
+
+Text ReadShortcutTarget(const std::filesystem::path& lnkFile) {
+    if (lnkFile.native().find(".lnk") == std::string::npos) return {};
+    return ReadTarget(lnkFile, FromFsPath(lnkFile.parent_path()));
 }
 
 }  // namespace box

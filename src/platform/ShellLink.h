@@ -8,6 +8,7 @@
 // so a link reads the same on a system with another code page.
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -49,10 +50,14 @@ struct ShortcutInfo {
 // ".lnk"; then writes the shortcut whole, replacing an existing one. Returns
 // whether the file was written (callers of the box ignore it).
 bool CreateShortcutFile(Text& lnkPath, const Text& target, const ShortcutOptions& options = {});
+// The same at an exact file-system path, which is taken as it is.
+bool CreateShortcutFile(const std::filesystem::path& lnkFile, const Text& target,
+                        const ShortcutOptions& options = {});
 
 // The shortcut's target path, or "" when lnkPath does not contain ".lnk"
 // (case-sensitive), the file is missing, or it is no well-formed shortcut.
 Text ReadShortcutTarget(const Text& lnkPath);
+Text ReadShortcutTarget(const std::filesystem::path& lnkFile);
 
 // The bytes of a shortcut file at lnkPath (the location decides the relative
 // path stored in it); nullopt when a property cannot be stored.

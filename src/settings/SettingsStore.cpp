@@ -1,9 +1,6 @@
 #include "settings/SettingsStore.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <fstream>
 
 #include "settings/DiskFile.h"
 #include "settings/MemoryFile.h"
@@ -19,18 +16,6 @@ constexpr int kMaxInsertTries = 11;
 
 bool FollowsLineEnd(const Text& text, std::size_t pos) {
     return pos >= 2 && text[pos - 2] == '\r' && text[pos - 1] == '\n';
-}
-
-// The whole file as raw bytes; only regular files are read, so a FIFO or a
-// device under the settings name cannot hang or flood the store.
-std::optional<std::string> ReadRegularFile(const std::filesystem::path& path) {
-    struct stat st {};
-    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
-    return data;
 }
 
 }  // namespace
@@ -73,11 +58,13 @@ std::unique_ptr<SettingsStore> SettingsStore::copy() const {
     // copy, would garble it: the copy's changes stay in memory.
     if (file_) other->file_ = std::make_unique<MemoryFile>(file_->readAll().value_or(memoryText_));
     other->loadedPath_ = loadedPath_;
+    other->loadedFile_ = loadedFile_;
     // The edit that is running belongs to this store; the copy drains its
     // queue at its own next edit.
     other->busy_ = false;
     other->queue_ = queue_;
     other->path_ = path_;
+    other->pathFile_ = pathFile_;
     other->section_ = section_;
     other->mode_ = mode_;
     other->registryPrefix_ = registryPrefix_;
@@ -97,30 +84,44 @@ void SettingsStore::close() {
 }
 
 bool SettingsStore::open(const Text& path, int mode) {
+    return openAs(path, FsPath(path), mode);
+}
+
+bool SettingsStore::openFile(const std::filesystem::path& file, int mode) {
+    return openAs(FromFsPath(file), file, mode);
+}
+
+bool SettingsStore::openAs(const Text& path, const std::filesystem::path& file, int mode) {
     path_ = path;
+    pathFile_ = file;
     mode_ = mode;
     if (mode == kRegistryMode) {
         close();
         return true;
     }
-    return openPath(path, mode == kMemoryMode);
+    return bindPath(path, file, mode == kMemoryMode);
 }
 
 bool SettingsStore::openPath(const Text& path, bool inMemory) {
+    return bindPath(path, FsPath(path), inMemory);
+}
+
+bool SettingsStore::bindPath(const Text& path, const std::filesystem::path& file, bool inMemory) {
     close();
     loadedPath_ = path;
-    if (path.empty()) {
+    loadedFile_ = file;
+    if (file.empty()) {
         if (!inMemory) return false;
         file_ = std::make_unique<MemoryFile>();
         return true;
     }
-    return bindFile(FsPath(path), inMemory);
+    return bindFile(file, inMemory);
 }
 
 bool SettingsStore::bindFile(const std::filesystem::path& file, bool inMemory) {
     lockConflict_ = false;
     if (inMemory) {
-        memoryText_ = ReadRegularFile(file).value_or(Text());
+        memoryText_ = ReadFileBytes(file).value_or(Text());
         file_ = std::make_unique<MemoryFile>(memoryText_);
         return true;
     }
@@ -136,19 +137,18 @@ bool SettingsStore::bindFile(const std::filesystem::path& file, bool inMemory) {
         }
         disk.reset();
     }
-    memoryText_ = ReadRegularFile(file).value_or(Text());
+    memoryText_ = ReadFileBytes(file).value_or(Text());
     return false;
 }
 
 void SettingsStore::reload() {
-    if (loadedPath_.empty()) return;
-    if (auto text = ReadRegularFile(FsPath(loadedPath_))) memoryText_ = std::move(*text);
+    if (loadedFile_.empty()) return;
+    if (auto text = ReadFileBytes(loadedFile_)) memoryText_ = std::move(*text);
 }
 
 bool SettingsStore::saveAs(const Text& path) {
-    const Text& target = path.empty() ? loadedPath_ : path;
-    if (target.empty()) return false;
-    std::filesystem::path fsTarget = FsPath(target);
+    const std::filesystem::path fsTarget = path.empty() ? loadedFile_ : FsPath(path);
+    if (fsTarget.empty()) return false;
     // Our own open file is rewritten through its descriptor; replacing it by
     // a new file would leave the descriptor (and its lock) on a deleted one.
     if (file_ && file_->isFile(fsTarget)) {
@@ -157,7 +157,7 @@ bool SettingsStore::saveAs(const Text& path) {
     }
     // A file that another store keeps open may be read but not written.
     if (DiskFile::IsLockedByOther(fsTarget)) return false;
-    return WriteFileBytes(target, memoryText_);
+    return WriteFileBytes(fsTarget, memoryText_);
 }
 
 void SettingsStore::appendText(const Text& text, bool keepExisting) {

@@ -66,6 +66,10 @@ public:
     // false when the file could not be opened for writing (memoryText still
     // holds what could be read).
     bool open(const Text& path, int mode = kFileMode);
+    // The same on an exact file-system path: a folder whose name holds
+    // characters that GBK lacks is still found. getPath() and loadedPath()
+    // then give its GBK text, for the eye only.
+    bool openFile(const std::filesystem::path& file, int mode = kFileMode);
     bool openPath(const Text& path, bool inMemory = false);
     void close();
     void reload();
@@ -137,6 +141,8 @@ private:
     int renameSectionNow(const Text& oldName, const Text& newName);
     int renameKeyNow(const Text& section, const Text& oldKey, const Text& newKey);
 
+    bool openAs(const Text& path, const std::filesystem::path& file, int mode);
+    bool bindPath(const Text& path, const std::filesystem::path& file, bool inMemory);
     bool bindFile(const std::filesystem::path& file, bool inMemory);
     bool followFileOnDisk();
     std::optional<std::size_t> findSection(const Text& name, BeforePass before);
@@ -153,7 +159,7 @@ private:
 
     bool typedWrite(const Text& key, const Text& encoded);
     std::optional<Text> typedRead(const Text& key);
-    std::optional<Text> binaryPath(const Text& key) const;
+    std::optional<std::filesystem::path> binaryPath(const Text& key) const;
 
     EventPump& pump_;
     Dialogs& dialogs_;
@@ -168,9 +174,11 @@ private:
     // The last failed open was refused because another store holds the file.
     bool lockConflict_ = false;
     Text loadedPath_;
+    std::filesystem::path loadedFile_;  // loadedPath_ as the file system names it
     bool busy_ = false;
     std::deque<QueuedEdit> queue_;
     Text path_;
+    std::filesystem::path pathFile_;  // path_ as the file system names it
     Text section_;
     int mode_ = kFileMode;
     Text registryPrefix_;

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 
 #include "settings/SettingsCodec.h"
 #include "settings/SettingsStore.h"
@@ -132,20 +131,21 @@ DateTime SettingsStore::readDateTime(const Text& key, const DateTime& def) {
 // a folder keeps its values in "inibin" of the current folder, beside the INI
 // file itself, never at the file-system root. Section and key name a single
 // file: a separator in them could reach outside "inibin".
-std::optional<Text> SettingsStore::binaryPath(const Text& key) const {
+std::optional<std::filesystem::path> SettingsStore::binaryPath(const Text& key) const {
     Text name = section_ + "-" + key + ".ibn";
     std::string onDisk = GbkToUtf8(name);
     if (onDisk.find_first_of(std::string("/\\\0", 3)) != std::string::npos) return std::nullopt;
-    Text folder = FolderPart(path_);
-    Text inibin = folder.empty() ? Text("inibin") : folder + "\\inibin";
-    return inibin + "\\" + name;
+    const std::filesystem::path inibin = FolderPart(path_).empty()
+                                             ? std::filesystem::path("inibin")
+                                             : JoinPath(pathFile_.parent_path(), Text("inibin"));
+    return JoinPath(inibin, name);
 }
 
 bool SettingsStore::writeBinary(const Text& key, const Bytes& bytes) {
     auto file = binaryPath(key);
     if (!file) return false;
     std::error_code ec;
-    std::filesystem::create_directory(FsPath(FolderPart(*file)), ec);
+    std::filesystem::create_directory(file->parent_path(), ec);
     return WriteFileBytes(
         *file, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
@@ -153,14 +153,9 @@ bool SettingsStore::writeBinary(const Text& key, const Bytes& bytes) {
 Bytes SettingsStore::readBinary(const Text& key, const Bytes& def) {
     auto file = binaryPath(key);
     if (!file) return def;
-    std::filesystem::path fsFile = FsPath(*file);
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(fsFile, ec)) return def;
-    std::ifstream in(fsFile, std::ios::binary);
-    if (!in) return def;
-    Bytes data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad() || data.empty()) return def;
-    return data;
+    const std::optional<std::string> data = ReadFileBytes(*file);
+    if (!data || data->empty()) return def;
+    return Bytes(data->begin(), data->end());
 }
 
 }  // namespace box

@@ -42,6 +42,11 @@ Text JoinPath(const Text& folder, const Text& name) {
     return folder + "\\" + name;
 }
 
+std::filesystem::path JoinPath(const std::filesystem::path& folder, const Text& name) {
+    // Not folder / name: an absolute right side would replace the folder.
+    return std::filesystem::path(folder.native() + "/" + FsPath(name).native());
+}
+
 Text FileNamePart(const Text& path) {
     std::size_t sep = LastSeparator(path);
     return sep == Text::npos ? path : path.substr(sep + 1);
@@ -52,12 +57,12 @@ Text FolderPart(const Text& path) {
     return sep == Text::npos ? Text() : path.substr(0, sep);
 }
 
-Text ExecutableFolder() {
-    return FromFsPath(ExecutablePath().parent_path());
+std::filesystem::path ExecutableFolder() {
+    return ExecutablePath().parent_path();
 }
 
-Text ExecutableName() {
-    return FromFsPath(ExecutablePath().filename());
+std::filesystem::path ExecutableName() {
+    return ExecutablePath().filename();
 }
 
 }  // namespace box

@@ -1,17 +1,27 @@
 #include "support/Text.h"
 
+#include <iconv.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
-#include <iconv.h>
+#include <limits>
 
 namespace box {
 
 namespace {
 
-// Converts with iconv; when replace is set, unconvertible input bytes are
-// skipped and a '?' is written in their place.
-std::string Iconv(std::string_view input, const char* from, const char* to, bool replace,
-                  bool* ok) {
+// How many input bytes one unconvertible character takes.
+using CharLength = std::size_t (*)(std::string_view text, std::size_t pos);
+
+std::size_t OneByte(std::string_view, std::size_t) {
+    return 1;
+}
+
+// Converts with iconv; when replace is set, each unconvertible input
+// character (as long as charLength says) becomes one '?'.
+std::string Iconv(std::string_view input, const char* from, const char* to, bool replace, bool* ok,
+                  CharLength charLength = OneByte) {
     if (ok) *ok = true;
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) {
@@ -39,8 +49,10 @@ std::string Iconv(std::string_view input, const char* from, const char* to, bool
             if (ok) *ok = false;
             return {};
         }
-        ++in;
-        --inLeft;
+        std::size_t skip = charLength(input, static_cast<std::size_t>(in - input.data()));
+        skip = std::min(skip, inLeft);
+        in += skip;
+        inLeft -= skip;
         if (out.size() - used < 4) out.resize(out.size() * 2);
         out[used++] = '?';
     }
@@ -60,7 +72,9 @@ Text Utf8ToGbk(std::string_view utf8) {
 }
 
 std::string GbkToUtf8(std::string_view gbk) {
-    return Iconv(gbk, "GBK", "UTF-8", true, nullptr);
+    // A pair that GBK leaves unassigned is still one character: skipping only
+    // its lead byte would pair the trail byte with the next character.
+    return Iconv(gbk, "GBK", "UTF-8", true, nullptr, GbkCharLength);
 }
 
 std::size_t GbkCharLength(std::string_view text, std::size_t pos) {
@@ -130,6 +144,47 @@ Text ToText(long long value) {
     return std::to_string(value);
 }
 
+namespace {
+
+// A decimal number that a double cannot hold: the largest finite value of its
+// sign when it is too large, zero when it is too small. Which of the two is
+// told by the place of its first significant digit, so no huge exponent is
+// ever computed with.
+double OutOfRange(std::string_view number) {
+    const bool negative = !number.empty() && number.front() == '-';
+    std::size_t i = (!number.empty() && (number[0] == '-' || number[0] == '+')) ? 1 : 0;
+    // Digits before the point after leading zeros, or minus the zeros after
+    // the point: the decimal order of the first significant digit, plus one.
+    long long order = 0;
+    bool significant = false;
+    for (; i < number.size() && number[i] >= '0' && number[i] <= '9'; ++i) {
+        if (number[i] != '0') significant = true;
+        if (significant) ++order;
+    }
+    if (i < number.size() && number[i] == '.') {
+        for (++i; i < number.size() && number[i] >= '0' && number[i] <= '9'; ++i) {
+            if (significant) continue;
+            if (number[i] == '0') --order;
+            significant = number[i] != '0';
+        }
+    }
+    long long exponent = 0;
+    if (i < number.size() && (number[i] == 'e' || number[i] == 'E')) {
+        ++i;
+        const bool down = i < number.size() && number[i] == '-';
+        if (i < number.size() && (number[i] == '-' || number[i] == '+')) ++i;
+        constexpr long long kCap = 1000000;  // far beyond either end of a double
+        for (; i < number.size() && exponent < kCap; ++i)
+            exponent = exponent * 10 + (number[i] - '0');
+        if (down) exponent = -exponent;
+    }
+    const bool tooLarge = significant && order + exponent > 0;
+    const double magnitude = tooLarge ? std::numeric_limits<double>::max() : 0.0;
+    return negative ? -magnitude : magnitude;
+}
+
+}  // namespace
+
 double LeadingNumber(std::string_view text) {
     // strtod also accepts hex, inf and nan; only plain decimal numbers count.
     std::size_t i = 0;
@@ -155,7 +210,8 @@ double LeadingNumber(std::string_view text) {
     // change what a stored number reads as. It takes no leading '+'.
     if (text[start] == '+') ++start;
     double value = 0;
-    std::from_chars(text.data() + start, text.data() + i, value);
+    auto [end, ec] = std::from_chars(text.data() + start, text.data() + i, value);
+    if (ec == std::errc::result_out_of_range) return OutOfRange(text.substr(start, i - start));
     return value;
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
 #include <string>
 #include <tuple>
@@ -14,7 +15,9 @@
 #include "app/WindowLayout.h"
 #include "support/BoxFolder.h"
 #include "support/FileText.h"
+#include "FifoGuard.h"
 #include "TestDoubles.h"
+#include "settings/SettingsStore.h"
 
 namespace box {
 namespace {
@@ -207,10 +210,10 @@ TEST(HeaderAnimationTest, BouncesBetweenTheVipPictureAndTheDownloadButton) {
 
 TEST(ListLoadingTest, ReadsTheNamedCatalogFileOrTheOfflineCopy) {
     test::TempDir dir;
-    const Text folder = dir.gbk();
+    const std::filesystem::path folder = dir.path();
     const Text offline = "[汀芷·甲]\r\n最新版本=1.0\r\n"_gbk;
     ASSERT_TRUE(WriteFileText(OfflineCatalogPath(folder), offline));
-    EXPECT_EQ(FileNamePart(OfflineCatalogPath(folder)), "汀芷·软件列表.ini"_gbk);
+    EXPECT_EQ(OfflineCatalogPath(folder), folder / "汀芷·软件列表.ini");
 
     unsetenv(kCatalogFileVariable);
     EXPECT_EQ(ReadLocalCatalog(folder), offline);
@@ -232,6 +235,32 @@ TEST(ListLoadingTest, ReadsTheNamedCatalogFileOrTheOfflineCopy) {
     list.resize(3);
     list.at(3).tutorialButton.rect = Rect{712, 60, 104, 26};
     EXPECT_EQ(ListBottom(list), 86);
+}
+
+// A FIFO planted as the offline copy, or named as the catalog file, would
+// hang the window for good if it were opened for reading.
+TEST(ListLoadingTest, AFifoInsteadOfTheCatalogIsNoCatalog) {
+    test::TempDir dir;
+    const std::filesystem::path fifo = OfflineCatalogPath(dir.path());
+    ASSERT_TRUE(test::MakeFifo(fifo));
+    unsetenv(kCatalogFileVariable);
+    test::ScriptedEventPump pump;
+    test::ScriptedDialogs dialogs;
+    SettingsStore settings(pump, dialogs);
+    ProgramList list;
+    Text source, text = "unset", named = "unset";
+    bool loaded = true;
+    EXPECT_TRUE(test::ReturnsWithoutAWriter(fifo, [&] {
+        text = ReadLocalCatalog(dir.path());
+        loaded = LoadLocalCatalog(dir.path(), settings, list, pump, dialogs, source);
+        setenv(kCatalogFileVariable, fifo.c_str(), 1);
+        named = ReadLocalCatalog(dir.path() / "elsewhere");
+        unsetenv(kCatalogFileVariable);
+    }));
+    EXPECT_EQ(text, "");
+    EXPECT_EQ(named, "");
+    EXPECT_FALSE(loaded);
+    EXPECT_EQ(dialogs.shown.size(), 1u) << "the message that no catalog could be loaded";
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 
+#include "FifoGuard.h"
 #include "PeWriter.h"
+#include "TestDoubles.h"
 #include "platform/PeResources.h"
 #include "support/Text.h"
 
@@ -65,8 +68,18 @@ TEST(PeResources, FilesThatAreNoExecutablesHaveNoResources) {
     std::string farHeader = pe;
     farHeader[0x3F] = static_cast<char>(0xFF);  // e_lfanew beyond the file
     EXPECT_FALSE(PeFile::FromBytes(farHeader));
-    EXPECT_FALSE(PeFile::Open("/nonexistent/a.exe"));
-    EXPECT_FALSE(PeFile::Open("/tmp"));  // a folder
+    EXPECT_FALSE(PeFile::Open(Text("/nonexistent/a.exe")));
+    EXPECT_FALSE(PeFile::Open(std::filesystem::path("/tmp")));  // a folder
+    EXPECT_FALSE(PeFile::Open(std::filesystem::path("/dev/zero")));
+
+    // A FIFO under a program's name: refused, without waiting for a writer.
+    test::TempDir dir;
+    const std::filesystem::path fifo = dir.path() / "汀芷·工具.exe";
+    ASSERT_TRUE(test::MakeFifo(fifo));
+    bool opened = true;
+    EXPECT_TRUE(
+        test::ReturnsWithoutAWriter(fifo, [&] { opened = PeFile::Open(fifo).has_value(); }));
+    EXPECT_FALSE(opened);
 
     // A valid image without any resource.
     auto bare = PeFile::FromBytes(BuildPe(PeLayout{}));

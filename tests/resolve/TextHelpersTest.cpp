@@ -122,6 +122,12 @@ TEST(UrlEncode, Utf8PercentEncodingWithUnreservedPunctuationKept) {
     EXPECT_EQ(UrlEncode("100%&x=y"), "100%25%26x%3Dy");
     EXPECT_EQ(UrlEncode(std::string("a\0b", 3)), "ab");
     EXPECT_EQ(UrlEncode(""), "");
+    // An unassigned double-byte character is one '?', and the letter after it
+    // is still a letter.
+    EXPECT_EQ(UrlEncode("\xD7\xFA"
+                        "x"),
+              "%3Fx");
+    EXPECT_EQ(UrlEncode("\x81 a"), "%3F%20a");
 }
 
 TEST(UrlEncode, LongTextsLetEventsRunWithoutAPumpPerByte) {

@@ -3,6 +3,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <iterator>
+#include <limits>
 
 #include "SettingsTestSupport.h"
 #include "settings/SettingsCodec.h"
@@ -25,6 +28,20 @@ TEST(SettingsValuesTest, NumbersUsePercent13gForm) {
     EXPECT_EQ(ParseNumberValue("-1.5e3x"), -1500);
     EXPECT_EQ(ParseNumberValue("abc"), 0);
     EXPECT_EQ(ParseNumberValue(""), 0);
+}
+
+TEST(SettingsValuesTest, NumbersBeyondTheRangeOfADoubleReadAsTheLargestOfTheirSign) {
+    StoreEnv env;
+    SettingsStore store(env.pump, env.dialogs);
+    ASSERT_TRUE(store.openPath("", true));
+    const std::string wide = "wide=1" + std::string(400, '0');
+    store.appendText(IniLines({"[S]", "big=1e400", "neg=-1e400x", "tiny=1e-400", wide.c_str()}));
+    store.selectSection("S");
+    constexpr double kMax = std::numeric_limits<double>::max();
+    EXPECT_EQ(store.readNumber("big"), kMax);
+    EXPECT_EQ(store.readNumber("neg"), -kMax);
+    EXPECT_EQ(store.readNumber("wide"), kMax);
+    EXPECT_EQ(store.readNumber("tiny", 7), 0);
 }
 
 TEST(SettingsValuesTest, TypedValuesAsStoredInTheFile) {
@@ -114,6 +131,38 @@ TEST(SettingsValuesTest, RegistryModeKeepsValuesInAPerUserFile) {
     EXPECT_EQ(SettingsStore::DefaultRegistryFile(), "/x/home/.config/softbox/registry.ini");
     if (!savedXdg.empty()) setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
     if (!savedHome.empty()) setenv("HOME", savedHome.c_str(), 1);
+}
+
+// A folder named with characters that GBK lacks: the store works on the
+// exact path, never on its GBK text.
+TEST(SettingsValuesTest, AnExactPathReachesAFolderThatGbkCannotName) {
+    StoreEnv env;
+    const std::filesystem::path folder = env.dir.path() / "🎮 한";
+    std::filesystem::create_directory(folder);
+    const std::filesystem::path file = folder / "汀芷·软件盒子.ini";
+    SettingsStore store(env.pump, env.dialogs);
+    ASSERT_TRUE(store.openFile(file));
+    EXPECT_EQ(store.writeKey("S", "a", "1"), SettingsStore::kEditDone);
+    EXPECT_EQ(ReadFileBytes(file), IniLines({"[S]", "a=1"}));
+    ASSERT_TRUE(WriteFileBytes(file, IniLines({"[S]", "a=2"})));
+    store.reload();
+    EXPECT_EQ(store.readKey("S", "a"), "2");
+    store.selectSection("S");
+    EXPECT_TRUE(store.writeBinary("b", {1, 2}));
+    EXPECT_EQ(ReadFileBytes(folder / "inibin" / "S-b.ibn"), "\x01\x02");
+    EXPECT_EQ(store.readBinary("b"), (Bytes{1, 2}));
+
+    SettingsStore memory(env.pump, env.dialogs);
+    ASSERT_TRUE(memory.openFile(file, SettingsStore::kMemoryMode));
+    EXPECT_EQ(memory.readKey("S", "a"), "2");
+    memory.writeKey("S", "a", "3");
+    EXPECT_TRUE(store.saveAs()) << "the open file, rewritten in place";
+    store.close();
+    EXPECT_TRUE(memory.saveAs());
+    EXPECT_EQ(ReadFileBytes(file), IniLines({"[S]", "a=3"}));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(env.dir.path()),
+                            std::filesystem::directory_iterator()),
+              1);
 }
 
 TEST(SettingsValuesTest, BinaryValuesLiveInTheInibinFolder) {

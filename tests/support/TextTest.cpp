@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <limits>
+
 #include "support/BoxFolder.h"
 #include "support/Dialogs.h"
 #include "support/EventPump.h"
@@ -33,6 +36,19 @@ TEST(GbkText, MalformedBytesDoNotLoseTheRest) {
     EXPECT_FALSE(ok);
 }
 
+TEST(GbkText, AnUnconvertibleCharacterIsOneCharacterByTheGbkRule) {
+    // D7 FA is a lead and a trail byte, unassigned in GBK: one character, one
+    // '?'. The "x" after it must not be taken as the trail of a new pair.
+    EXPECT_EQ(GbkToUtf8("\xD7\xFA"
+                        "x"),
+              "?x");
+    // A lead byte before a byte that cannot trail stands alone.
+    EXPECT_EQ(GbkToUtf8("\x81 a"), "? a");
+    EXPECT_EQ(GbkToUtf8("a\xFF\xD7\xFA"
+                        "b\xB5"),
+              "a??b?");
+}
+
 TEST(GbkText, AsciiLowerLeavesTrailBytesAlone) {
     // 0xB5 0x5A: the trail byte 'Z' must not be lowered.
     std::string s = "AB\xB5Z";
@@ -49,6 +65,14 @@ TEST(GbkText, LeadingNumber) {
     EXPECT_EQ(LeadingNumber(""), 0);
     EXPECT_EQ(LeadingNumber("0x10"), 0);
     EXPECT_EQ(LeadingNumber("."), 0);
+    // Out of range: the largest finite value of the sign, or zero when too small.
+    constexpr double kMax = std::numeric_limits<double>::max();
+    EXPECT_EQ(LeadingNumber("1e400"), kMax);
+    EXPECT_EQ(LeadingNumber("-1.5e999999999999999999"), -kMax);
+    EXPECT_EQ(LeadingNumber("+" + std::string(400, '9') + ".5"), kMax);
+    EXPECT_EQ(LeadingNumber("1e-400"), 0);
+    EXPECT_EQ(LeadingNumber("-0.0000001e-999"), 0);
+    EXPECT_EQ(LeadingNumber("0.00012345e400"), kMax);
 }
 
 TEST(GbkText, SplitAndReplace) {
@@ -58,7 +82,7 @@ TEST(GbkText, SplitAndReplace) {
 }
 
 TEST(BoxPaths, GbkNamesMapToUtf8AndBackslashesToFolders) {
-    Text p = JoinPath("/tmp/box", "汀芷·软件盒子.ini"_gbk);
+    Text p = JoinPath(Text("/tmp/box"), "汀芷·软件盒子.ini"_gbk);
     EXPECT_EQ(FsPath(p).string(), "/tmp/box/汀芷·软件盒子.ini");
     // Several GBK characters end in 0x5C, the byte of '\'; it is no separator there.
     Text withTrail = "\x81\x5C";
@@ -67,6 +91,16 @@ TEST(BoxPaths, GbkNamesMapToUtf8AndBackslashesToFolders) {
     EXPECT_EQ(FolderPart("name"), "");
     EXPECT_FALSE(ExecutableFolder().empty());
     EXPECT_FALSE(ExecutableName().empty());
+}
+
+TEST(BoxPaths, AnExactFolderKeepsWhatGbkLacksAndOnlyTheNameIsConverted) {
+    const std::filesystem::path folder = "/home/한/🎮 盒子";
+    EXPECT_NE(FsPath(FromFsPath(folder)), folder) << "the GBK text is for the eye only";
+    EXPECT_EQ(JoinPath(folder, "汀芷·软件盒子.ini"_gbk), "/home/한/🎮 盒子/汀芷·软件盒子.ini");
+    EXPECT_EQ(JoinPath(folder, "甲\\甲.exe"_gbk), "/home/한/🎮 盒子/甲/甲.exe");
+    // A name that starts with a separator still lands inside the folder.
+    EXPECT_EQ(JoinPath(folder, Text("\\etc")), "/home/한/🎮 盒子//etc");
+    EXPECT_EQ(JoinPath(folder, Text("/etc")).lexically_normal(), folder / "etc");
 }
 
 TEST(FileTextTest, ReadStopsAtZeroAndGivesDefaultForMissingOrEmpty) {

@@ -88,14 +88,13 @@ int main(int argc, char** argv) {
 
     box::StartUpReport report = process.Start(box::CommandLineArguments(argc, argv));
     std::printf("mode: %s\n", report.offlineMode ? "offline" : "online");
-    std::printf("offline shortcut %s: %s\n", box::GbkToUtf8(process.offlineShortcutPath()).c_str(),
+    std::printf("offline shortcut %s: %s\n", process.offlineShortcutPath().c_str(),
                 Describe(report.shortcut));
-    std::printf("settings file %s: %s\n", box::GbkToUtf8(process.settingsPath()).c_str(),
+    std::printf("settings file %s: %s\n", process.settingsPath().c_str(),
                 report.settingsWritable ? "opened" : "read-only or unavailable");
 
     if (!report.pendingDeletePath.empty()) {
-        const std::string utf8 = box::GbkToUtf8(report.pendingDeletePath);
-        const char* path = utf8.c_str();
+        const char* path = report.pendingDeletePath.c_str();
         // The window ticks forever; without one, give up after a few seconds.
         for (int tick = 1;; ++tick) {
             box::PendingDeletion result = process.PendingDeletionTick();

@@ -2,6 +2,7 @@
 // Loads and shows the main window and runs the window message loop until the
 // window is closed.
 
+#include <filesystem>
 #include <functional>
 
 #include "app/WindowActions.h"
@@ -20,7 +21,7 @@ struct MainWindowSetup {
     // window parses into a private store in memory.
     SettingsStore* settings = nullptr;
     // The box folder, where the offline catalog lies.
-    Text boxFolder;
+    std::filesystem::path boxFolder;
     // Pump and message boxes the core uses (a QtEventPump and QtDialogs, made
     // before this call); the window's own when null.
     EventPump* pump = nullptr;
