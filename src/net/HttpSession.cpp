@@ -2,9 +2,11 @@
 
 #include <curl/curl.h>
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <system_error>
 #include <utility>
 
 #include "net/Charset.h"
@@ -55,7 +57,8 @@ struct HttpSessionCallbacks {
         s->lastActivity_ = HttpSession::Clock::now();
         try {
             auto* p = reinterpret_cast<const std::uint8_t*>(data);
-            // Growing moves the body: the page fault-in must not outlive it.
+            // Growing moves the body: the thread faulting in its pages must
+            // not outlive it.
             if (s->body_.size() + length > s->body_.capacity()) s->JoinPopulate();
             s->body_.insert(s->body_.end(), p, p + length);
         } catch (...) {
@@ -360,27 +363,48 @@ void HttpSession::Finish(int curlCode) {
 }
 
 void HttpSession::JoinPopulate() {
-    if (populate_.joinable()) populate_.join();
+    if (!populate_.joinable()) return;
+    stopPopulate_.store(true, std::memory_order_relaxed);
+    populate_.join();
+    stopPopulate_.store(false, std::memory_order_relaxed);
 }
 
 void HttpSession::ReserveBody(std::size_t size) {
     if (size <= body_.capacity()) return;
     JoinPopulate();
     body_.reserve(size);
-    // Large bodies fault in far fewer pages when the kernel may back them with
-    // huge pages; the hint costs nothing where it is not honoured.
     constexpr std::uintptr_t kHuge = 2u << 20;
-    if (size >= 4 * kHuge) {
-        auto begin = reinterpret_cast<std::uintptr_t>(body_.data());
-        std::uintptr_t first = (begin + kHuge - 1) & ~(kHuge - 1);
-        std::uintptr_t last = (begin + body_.capacity()) & ~(kHuge - 1);
-        if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-        // The kernel zeroes every fresh page on first touch; doing that on
-        // another core while the bytes arrive keeps it off the receiving path.
-        void* from = body_.data();
-        std::size_t length = body_.capacity();
-        populate_ = std::thread([from, length] { madvise(from, length, MADV_POPULATE_WRITE); });
+    if (size < 4 * kHuge) return;
+    // Large bodies take far fewer page faults when the kernel may back them
+    // with huge pages.
+    const auto begin = reinterpret_cast<std::uintptr_t>(body_.data());
+    const std::uintptr_t end = begin + body_.capacity();
+    const std::uintptr_t firstHuge = (begin + kHuge - 1) & ~(kHuge - 1);
+    const std::uintptr_t lastHuge = end & ~(kHuge - 1);
+    if (lastHuge > firstHuge)
+        madvise(reinterpret_cast<void*>(firstHuge), lastHuge - firstHuge, MADV_HUGEPAGE);
+#ifdef MADV_POPULATE_WRITE
+    // Each of those faults has the kernel clear a fresh page on the receiving
+    // thread. Another thread faults the pages in ahead of the bytes instead,
+    // a huge page at a time so that it stops soon when asked. madvise wants
+    // page-aligned bounds, and the vector's data is not.
+    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const std::uintptr_t first = (begin + page - 1) & ~(page - 1);
+    const std::uintptr_t last = end & ~(page - 1);
+    try {
+        populate_ = std::thread([this, first, last] {
+            for (std::uintptr_t at = first; at < last;) {
+                if (stopPopulate_.load(std::memory_order_relaxed)) return;
+                const std::uintptr_t next = std::min(last, (at + kHuge) & ~(kHuge - 1));
+                if (madvise(reinterpret_cast<void*>(at), next - at, MADV_POPULATE_WRITE) != 0)
+                    return;
+                at = next;
+            }
+        });
+    } catch (const std::system_error&) {
+        // Without the thread the pages fault in as the bytes arrive.
     }
+#endif
 }
 
 void HttpSession::ClearResponse() {

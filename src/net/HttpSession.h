@@ -9,6 +9,7 @@
 // which lets window events run while it waits. Getters give empty values (0,
 // "", no bytes) until an answer is complete, and after a failure.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -159,8 +160,10 @@ private:
     int status_ = 0;
     ResponseHead head_;
     Bytes body_;
-    // Faults in the pages of a large reserved body while the bytes arrive.
+    // Faults in the pages of a large reserved body while the bytes arrive;
+    // stopped and joined before the body moves or goes.
     std::thread populate_;
+    std::atomic<bool> stopPopulate_{false};
     void JoinPopulate();
     std::string effectiveUrl_;
 };

@@ -48,6 +48,20 @@ constexpr std::uint32_t kNetLinkHeaderUnicode = 0x1C;
 constexpr std::uint8_t kHotKeyShift = 0x01;
 constexpr std::uint8_t kHotKeyControl = 0x02;
 constexpr std::uint8_t kHotKeyAlt = 0x04;
+constexpr std::uint8_t kHotKeyExt = 0x08;
+
+// Shell items of an ID list that name a file-system path: the "My Computer"
+// root, a drive, then one file entry per folder and file.
+constexpr std::array<unsigned char, 16> kMyComputerClsid = {
+    0xE0, 0x4F, 0xD0, 0x20, 0xEA, 0x3A, 0x69, 0x10, 0xA2, 0xD8, 0x08, 0x00, 0x2B, 0x30, 0x30, 0x9D};
+constexpr std::uint32_t kRootItemType = 0x1F;
+constexpr std::uint32_t kItemKindMask = 0x70;
+constexpr std::uint32_t kVolumeItemKind = 0x20;
+constexpr std::uint32_t kVolumeHasName = 0x01;
+constexpr std::uint32_t kFileEntryKind = 0x30;
+constexpr std::uint32_t kFileEntryUnicodeName = 0x04;
+constexpr std::size_t kFileEntryNameOffset = 14;
+constexpr std::uint32_t kFileEntryExtension = 0xBEEF0004;
 
 // ---------------------------------------------------------------- encoding
 
@@ -115,19 +129,27 @@ public:
         out = bytes_.substr(at, length);
         return true;
     }
-    // A zero-terminated byte string starting at `at`.
-    bool CString(std::size_t at, Text& out) const {
+    bool U8(std::size_t at, std::uint32_t& out) const {
+        if (at >= bytes_.size()) return false;
+        out = Byte(at);
+        return true;
+    }
+    // A zero-terminated byte string starting at `at`; `next` is set past its
+    // terminator.
+    bool CString(std::size_t at, Text& out, std::size_t* next = nullptr) const {
         if (at >= bytes_.size()) return false;
         std::size_t end = bytes_.find('\0', at);
         if (end == std::string_view::npos) return false;
         out.assign(bytes_.substr(at, end - at));
+        if (next) *next = end + 1;
         return true;
     }
     // A UTF-16LE string ending in a zero unit, starting at `at`.
-    bool WString(std::size_t at, Text& out) const {
+    bool WString(std::size_t at, Text& out, std::size_t* next = nullptr) const {
         for (std::size_t i = at; i < bytes_.size() && bytes_.size() - i >= 2; i += 2) {
             if (bytes_[i] == '\0' && bytes_[i + 1] == '\0') {
                 out = FromUtf16(bytes_.substr(at, i - at));
+                if (next) *next = i + 2;
                 return true;
             }
         }
@@ -219,6 +241,83 @@ bool ReadCountedString(const ByteView& file, std::size_t& at, bool unicode, Text
     at += 2 + length;
     out = unicode ? FromUtf16(raw) : Text(raw);
     return true;
+}
+
+// The long name in a file entry's extension block; its place depends on the
+// block's version. "" when the block has none.
+Text ExtensionLongName(const ByteView& block) {
+    std::uint32_t version = 0;
+    if (!block.U16(2, version) || version < 3) return {};
+    std::size_t at = version >= 9 ? 46 : version == 8 ? 42 : version == 7 ? 38 : 20;
+    // The block's last two bytes are an offset, never part of the name.
+    if (block.size() < 2 || at >= block.size() - 2) return {};
+    std::string_view inside;
+    if (!block.Slice(0, block.size() - 2, inside)) return {};
+    Text name;
+    return ByteView(inside).WString(at, name) ? name : Text();
+}
+
+// The name of a file entry: the long Unicode name of its extension block
+// where there is one, else its primary (short) name.
+bool FileEntryName(const ByteView& item, std::uint32_t type, Text& name) {
+    std::size_t end = 0;
+    bool read = (type & kFileEntryUnicodeName) ? item.WString(kFileEntryNameOffset, name, &end)
+                                               : item.CString(kFileEntryNameOffset, name, &end);
+    if (!read) return false;
+    end += end & 1;  // the extension blocks start on an even offset
+    for (;;) {
+        std::uint32_t size = 0, signature = 0;
+        if (!item.U16(end, size) || size < 8 || !item.U32(end + 4, signature)) break;
+        std::string_view block;
+        if (!item.Slice(end, size, block)) break;
+        if (signature == kFileEntryExtension) {
+            Text wide = ExtensionLongName(ByteView(block));
+            if (!wide.empty()) name = wide;
+            break;
+        }
+        end += size;
+    }
+    return !name.empty();
+}
+
+// The file-system path an ID list names ("C:\a\b.exe"), or "" when it names
+// something else (a network place, a virtual folder) or is damaged.
+Text IdListPath(std::string_view idList) {
+    ByteView list(idList);
+    Text path;
+    std::size_t index = 0;
+    for (std::size_t at = 0;; ++index) {
+        std::uint32_t size = 0, type = 0;
+        if (!list.U16(at, size)) return {};
+        if (size == 0) break;  // the terminal item
+        std::string_view bytes;
+        if (size < 3 || !list.Slice(at, size, bytes)) return {};
+        at += size;
+        ByteView item(bytes);
+        item.U8(2, type);
+        if (index == 0) {
+            std::string_view clsid;
+            if (type != kRootItemType || !item.Slice(4, 16, clsid) ||
+                clsid !=
+                    std::string_view(reinterpret_cast<const char*>(kMyComputerClsid.data()), 16))
+                return {};
+        } else if (index == 1) {
+            Text drive;
+            if ((type & kItemKindMask) != kVolumeItemKind || !(type & kVolumeHasName) ||
+                !item.CString(3, drive) || drive.size() != 3 ||
+                !std::isalpha(static_cast<unsigned char>(drive[0])) || drive[1] != ':' ||
+                drive[2] != '\\')
+                return {};
+            path = drive;
+        } else {
+            Text name;
+            if ((type & kItemKindMask) != kFileEntryKind || !FileEntryName(item, type, name))
+                return {};
+            if (path.back() != '\\') path += '\\';
+            path += name;
+        }
+    }
+    return path;
 }
 
 // Splits at "\" and "/", stepping over GBK characters so a trail byte 0x5C is
@@ -550,6 +649,8 @@ std::optional<std::uint16_t> ParseHotKey(std::string_view text) {
             modifiers |= kHotKeyAlt;
         } else if (lower == "shift") {
             modifiers |= kHotKeyShift;
+        } else if (lower == "ext") {
+            modifiers |= kHotKeyExt;
         } else {
             key = KeyCode(part);
             if (!key) return std::nullopt;
@@ -580,6 +681,7 @@ Text FormatHotKey(std::uint16_t hotKey) {
     if (modifiers & kHotKeyControl) text += "Ctrl+";
     if (modifiers & kHotKeyAlt) text += "Alt+";
     if (modifiers & kHotKeyShift) text += "Shift+";
+    if (modifiers & kHotKeyExt) text += "Ext+";
     return text + name;
 }
 
@@ -655,10 +757,10 @@ std::optional<ShortcutInfo> ParseShortcut(std::string_view bytes, const Text& ln
         return std::nullopt;
 
     std::size_t at = kHeaderSize;
+    std::string_view idList;
     if (flags & kHasLinkTargetIdList) {
         std::uint32_t idListSize = 0;
         if (!file.U16(at, idListSize)) return std::nullopt;
-        std::string_view idList;
         if (!file.Slice(at + 2, idListSize, idList)) return std::nullopt;
         at += 2 + idListSize;
     }
@@ -693,6 +795,8 @@ std::optional<ShortcutInfo> ParseShortcut(std::string_view bytes, const Text& ln
         at += blockSize;
     }
 
+    // Links made from a shell folder often carry the target only as an ID list.
+    if (info.target.empty()) info.target = IdListPath(idList);
     if (info.target.empty()) info.target = ResolveRelative(lnkFolder, info.relativePath);
     if (flags & kHasIconLocation)
         info.iconLocation = iconFile + "," + ToText(static_cast<std::int32_t>(iconIndex));

@@ -65,12 +65,13 @@ std::optional<std::string> BuildShortcutBytes(const Text& lnkPath, const Text& t
                                               const ShortcutOptions& options);
 
 // Parses shortcut bytes; nullopt when they are not a complete, well-formed
-// shortcut. lnkFolder resolves a relative path when the link has no absolute
-// one.
+// shortcut. The target comes from the LinkInfo, else from the item ID list's
+// file-system path, else from the relative path resolved against lnkFolder.
 std::optional<ShortcutInfo> ParseShortcut(std::string_view bytes, const Text& lnkFolder);
 
-// "Ctrl+Alt+F" <-> the two hot-key bytes. ParseHotKey gives nullopt for a text
-// it does not understand; "" means no hot key (0).
+// "Ctrl+Alt+F" <-> the two hot-key bytes; the modifiers are Ctrl, Alt, Shift
+// and Ext. ParseHotKey gives nullopt for a text it does not understand; ""
+// means no hot key (0).
 std::optional<std::uint16_t> ParseHotKey(std::string_view text);
 Text FormatHotKey(std::uint16_t hotKey);
 

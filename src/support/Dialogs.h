@@ -45,6 +45,11 @@ public:
     virtual int ShowMessage(const Text& text, unsigned flags, const Text& title) = 0;
 };
 
+// The answer of a box closed without a click on one of its buttons: Cancel
+// where the box has one, else No, else OK. Closing a question never agrees
+// to it.
+int ClosedBoxAnswer(unsigned flags);
+
 // The box's own message box: title "汀芷：" unless one is given, information
 // icon when the flags carry none, always system-modal.
 int AskUser(Dialogs& dialogs, const Text& text, unsigned flags = 0, const Text& title = {});

@@ -300,8 +300,9 @@ TEST_F(HttpRequestTest, FetchBytesHandsOverTheWholeBody) {
     EXPECT_TRUE(request.FetchBytes(server.Url("/empty")).empty());
     EXPECT_EQ(request.Status(), 204);
 
-    // Large announced bodies are reserved and faulted in ahead of the bytes;
-    // every byte must still land in its place, twice in a row on one object.
+    // Large announced bodies are reserved and their pages faulted in on
+    // another thread ahead of the bytes; every byte must still land in its
+    // place, twice in a row on one object.
     std::string large(20u << 20, '\0');
     for (std::size_t i = 0; i < large.size(); ++i)
         large[i] = static_cast<char>(i * 2654435761u >> 13);
@@ -313,6 +314,17 @@ TEST_F(HttpRequestTest, FetchBytesHandsOverTheWholeBody) {
             return a == static_cast<std::uint8_t>(b);
         }));
     }
+
+    // A body announced far larger than what comes: the fetch fails, the
+    // pages' thread ends with it, and the object serves the next request.
+    RawHttpServer liar(
+        "HTTP/1.1 200 OK\r\nContent-Length: 268435456\r\n"
+        "Connection: close\r\n\r\nonly this");
+    ASSERT_TRUE(liar.ok());
+    EXPECT_TRUE(request.FetchBytes(liar.Url("/big")).empty());
+    EXPECT_EQ(request.Status(), 0);
+    got = request.FetchBytes(server.Url("/large"));
+    EXPECT_EQ(got.size(), large.size());
 }
 
 TEST_F(HttpRequestTest, TimeoutArgumentRules) {

@@ -73,6 +73,83 @@ std::string LocalInfo(const std::string& ansi, const std::string& wide = {}) {
     return info + body;
 }
 
+// Item ID lists as Windows writes them for a file-system path: the
+// "My Computer" root, the drive, then one file entry per name.
+std::string Item(const std::string& body) {
+    std::string b;
+    Put16(b, static_cast<std::uint32_t>(body.size() + 2));
+    return b + body;
+}
+
+std::string RootItem() {
+    return Item(
+        std::string("\x1F\x50", 2) +
+        std::string("\xE0\x4F\xD0\x20\xEA\x3A\x69\x10\xA2\xD8\x08\x00\x2B\x30\x30\x9D", 16));
+}
+
+std::string DriveItem(const std::string& drive) {
+    std::string body = "\x2F" + drive;
+    body.resize(0x17, '\0');
+    return Item(body);
+}
+
+// A file entry (0x31 a folder, 0x32 a file; with 0x04 its primary name is
+// UTF-16, else in the code page) and, for extension versions 3 and up, the
+// long name in UTF-16. Version 0 writes no extension block, as old systems did.
+std::string FileItem(std::uint8_t type, const std::string& shortUtf8, const std::string& longUtf8,
+                     int version) {
+    std::string body;
+    body.push_back(static_cast<char>(type));
+    body.push_back('\0');
+    Put32(body, 1234);        // file size
+    Put32(body, 0x5A8C3921);  // FAT date and time
+    Put16(body, (type & 0x03) == 0x01 ? 0x10 : 0x20);
+    if (type & 0x04) {
+        body += Utf16(shortUtf8) + std::string(2, '\0');
+    } else {
+        body += Utf8ToGbk(shortUtf8) + '\0';
+        if (body.size() % 2) body.push_back('\0');  // extension blocks start even
+    }
+    if (version == 0) return Item(body);
+    std::string ext;
+    Put16(ext, 0);  // size, set below
+    Put16(ext, static_cast<std::uint32_t>(version));
+    Put32(ext, 0xBEEF0004);
+    Put32(ext, 0x5A8C3921);
+    Put32(ext, 0x5A8C3921);
+    std::uint32_t nameAt = version >= 9 ? 46 : version == 8 ? 42 : version == 7 ? 38 : 20;
+    Put16(ext, nameAt);
+    ext.resize(nameAt, '\x01');  // file reference and unknown fields
+    const std::size_t localizedSize = version >= 7 ? 36 : 18;
+    ext[localizedSize] = ext[localizedSize + 1] = '\0';  // no localized name
+    ext += Utf16(longUtf8) + std::string(2, '\0');
+    Put16(ext, static_cast<std::uint32_t>(body.size() + 2));  // where the block starts
+    ext[0] = static_cast<char>(ext.size());
+    ext[1] = static_cast<char>(ext.size() >> 8);
+    return Item(body + ext);
+}
+
+// A link holding only an ID list (and the given flags besides).
+std::string IdListLink(const std::string& items, std::uint32_t flags = 0x80) {
+    std::string link = Header(0x01 | flags);
+    std::string list = items + std::string(2, '\0');
+    Put16(link, static_cast<std::uint32_t>(list.size()));
+    return link + list;
+}
+
+std::string Unhex(const char* hex) {
+    std::string out;
+    for (const char* p = hex; p[0] && p[1];) {
+        if (*p == ' ') {
+            ++p;
+            continue;
+        }
+        out.push_back(static_cast<char>(std::stoi(std::string(p, 2), nullptr, 16)));
+        p += 2;
+    }
+    return out;
+}
+
 ShortcutOptions AllOptions() {
     ShortcutOptions o;
     o.workingDirectory = "D:\\工作目录"_gbk;
@@ -240,6 +317,117 @@ TEST(ShellLink, ReadsLinksOtherProgramsWrite) {
     EXPECT_EQ(ParseShortcut(*net, "C:")->target, share);
 }
 
+TEST(ShellLink, ReadsTheTargetOfLinksGivenOnlyAsAnItemIdList) {
+    // The published example "C:\test\a.txt": its ID list, without LinkInfo.
+    const std::string example = Unhex(
+        "1400 1F50 E04FD020EA3A6910A2D808002B30309D"
+        "1900 2F 433A5C 00000000000000000000000000000000000000"
+        "4600 3100 00000000 2C3969A3 1000 7465737400 00"
+        "  3200 0700 0400EFBE 2C3965A3 2C3969A3 2600 0000 031E00000000F51E 0000000000000000"
+        "  0000 74006500730074000000 1400"
+        "4800 3200 00000000 2C3969A3 2000 612E74787400"
+        "  3400 0700 0400EFBE 2C3969A3 2C3969A3 2600 0000 2D6E000000009601 0000000000000000"
+        "  0000 61002E0074007800740000001400");
+    std::string link = IdListLink(example);
+    Put32(link, 0);
+    auto info = ParseShortcut(link, "C:\\Links");
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->target, "C:\\test\\a.txt");
+
+    // Long Unicode names of every extension version win over the short names;
+    // an entry without extension gives its short name.
+    const Text deep = "D:\\Program Files\\汀芷·软件盒子\\工具\\数据\\汀芷·软件盒子.exe"_gbk;
+    std::string items =
+        RootItem() + DriveItem("D:\\") + FileItem(0x31, "PROGRA~1", "Program Files", 3) +
+        FileItem(0x31, "E1AC~1", "汀芷·软件盒子", 8) + FileItem(0x31, "工具", "", 0) +
+        FileItem(0x35, "数据", "", 0) + FileItem(0x32, "E1AC~1.EXE", "汀芷·软件盒子.exe", 9);
+    link = IdListLink(items);
+    std::string args = Utf16("lxms");
+    Put16(link, 4);
+    link += args;
+    Put32(link, 0);
+    link[0x14] |= 0x20;  // arguments follow the ID list
+    info = ParseShortcut(link, "C:\\Links");
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->target, deep);
+    EXPECT_EQ(info->arguments, "lxms");
+    link = IdListLink(RootItem() + DriveItem("C:\\") + FileItem(0x32, "A.EXE", "a.exe", 7));
+    Put32(link, 0);
+    EXPECT_EQ(ParseShortcut(link, "")->target, "C:\\a.exe");
+
+    // On disk, as the box reads its offline shortcut.
+    test::TempDir dir;
+    Text lnk = JoinPath(dir.gbk(), "离线模式启动盒子.lnk"_gbk);
+    link = IdListLink(items);
+    Put32(link, 0);
+    ASSERT_TRUE(WriteFileBytes(lnk, link));
+    EXPECT_EQ(ReadShortcutTarget(lnk), deep);
+
+    // LinkInfo wins where it is present and not switched off.
+    std::string both = Header(0x01 | 0x02);
+    std::string list = items + std::string(2, '\0');
+    Put16(both, static_cast<std::uint32_t>(list.size()));
+    both += list + LocalInfo("C:\\Tools\\t.exe");
+    Put32(both, 0);
+    EXPECT_EQ(ParseShortcut(both, "")->target, "C:\\Tools\\t.exe");
+    both[0x15] |= 0x01;  // ForceNoLinkInfo
+    EXPECT_EQ(ParseShortcut(both, "")->target, deep);
+
+    // Lists that name no file-system path give no target: another root, a
+    // network place, an item that is no file entry, a damaged drive, a list
+    // without its root. A drive alone is a path of its own.
+    std::string other = Item(std::string("\x1F\x50", 2) + std::string(16, '\x11'));
+    std::string network = Item(std::string("\xC3\x01\x00\x00", 4) + "\\\\server\\share" + '\0');
+    for (const std::string& bad :
+         {other + DriveItem("C:\\") + FileItem(0x32, "A.EXE", "a.exe", 8),
+          RootItem() + network + FileItem(0x32, "A", "a", 8),
+          RootItem() + DriveItem("C:\\") + Item(std::string("\x61\x00\x00\x00", 4)),
+          RootItem() + DriveItem("CC:\\"), DriveItem("C:\\")}) {
+        link = IdListLink(bad);
+        Put32(link, 0);
+        info = ParseShortcut(link, "C:\\Links");
+        ASSERT_TRUE(info);
+        EXPECT_EQ(info->target, "");
+    }
+    link = IdListLink(RootItem() + DriveItem("E:\\"));
+    Put32(link, 0);
+    EXPECT_EQ(ParseShortcut(link, "")->target, "E:\\");
+    // Such a list leaves the relative path to name the target.
+    link = IdListLink(other, 0x08 | 0x80);
+    std::string relative = Utf16("..\\盒子\\softbox");
+    Put16(link, static_cast<std::uint32_t>(relative.size() / 2));
+    link += relative;
+    Put32(link, 0);
+    EXPECT_EQ(ParseShortcut(link, "C:\\Links\\Box")->target, "C:\\Links\\盒子\\softbox"_gbk);
+
+    // Damage inside the list never reads outside it and never names a path
+    // it does not hold; the rest of the link still reads.
+    const std::string good = items + std::string(2, '\0');
+    for (std::size_t at = 0; at < good.size(); ++at) {
+        for (char value : {'\x00', '\x01', '\x7F', '\xFF'}) {
+            std::string damaged = good;
+            damaged[at] = value;
+            link = Header(0x01 | 0x80);
+            Put16(link, static_cast<std::uint32_t>(damaged.size()));
+            link += damaged;
+            Put32(link, 0);
+            info = ParseShortcut(link, "");
+            if (info && !info->target.empty()) {
+                EXPECT_EQ(info->target.substr(0, 3), "D:\\");
+            }
+        }
+        // A list cut short (its size counting only what is left) names
+        // nothing, and the link still reads.
+        link = Header(0x01 | 0x80);
+        Put16(link, static_cast<std::uint32_t>(at));
+        link += good.substr(0, at);
+        Put32(link, 0);
+        info = ParseShortcut(link, "");
+        ASSERT_TRUE(info) << "cut at " << at;
+        EXPECT_EQ(info->target, "") << "cut at " << at;
+    }
+}
+
 TEST(ShellLink, DamagedFilesReadAsEmpty) {
     auto built = BuildShortcutBytes("C:\\a\\x.lnk", "C:\\a\\汀芷.exe"_gbk, AllOptions());
     ASSERT_TRUE(built);
@@ -329,12 +517,14 @@ TEST(ShellLink, HotKeyTexts) {
     EXPECT_EQ(ParseHotKey(" alt + shift + f12 "), 0x057B);
     EXPECT_EQ(ParseHotKey("CONTROL+9"), 0x0239);
     EXPECT_EQ(ParseHotKey("Ctrl+Alt+NumLock"), 0x0690);
+    EXPECT_EQ(ParseHotKey("Ext+Ctrl+Q"), 0x0A51);
+    EXPECT_EQ(ParseHotKey("ext + alt + shift + ctrl + 1"), 0x0F31);
     EXPECT_EQ(ParseHotKey(""), 0);
     for (const char* bad : {"Ctrl+Alt+", "Ctrl+Alt", "Ctrl+F+G", "Ctrl+Alt+F25", "Ctrl+Alt+F0",
                             "Ctrl+Alt+Esc", "Ctrl+Alt+ß"}) {
         EXPECT_FALSE(ParseHotKey(bad)) << bad;
     }
-    for (std::uint16_t key : {0x0646, 0x0187, 0x0730, 0x0291}) {
+    for (std::uint16_t key : {0x0646, 0x0187, 0x0730, 0x0291, 0x0A51, 0x0F90}) {
         EXPECT_EQ(ParseHotKey(FormatHotKey(key)), key) << FormatHotKey(key);
     }
 }

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
@@ -34,6 +36,37 @@ private:
         });
     }
 
+    enum class Close { kReject, kEscape, kCloseWindow };
+
+    // Closes the next message box without a click on any of its buttons, and
+    // notes which buttons it showed.
+    void CloseNextBox(Close how) {
+        QTimer::singleShot(0, this, [this, how] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) {
+                CloseNextBox(how);
+                return;
+            }
+            shownButtons_.clear();
+            for (QAbstractButton* button : box->buttons()) {
+                if (button->isVisible()) shownButtons_.push_back(box->standardButton(button));
+            }
+            std::sort(shownButtons_.begin(), shownButtons_.end());
+            switch (how) {
+                case Close::kReject:
+                    box->reject();
+                    break;
+                case Close::kEscape:
+                    QTest::keyClick(box, Qt::Key_Escape);
+                    break;
+                case Close::kCloseWindow:
+                    box->close();
+                    break;
+            }
+        });
+    }
+
+    std::vector<QMessageBox::StandardButton> shownButtons_;
     QString title_;
     QString text_;
     QMessageBox::Icon icon_ = QMessageBox::NoIcon;
@@ -77,6 +110,37 @@ private slots:
         // Closing a box with a Cancel button answers Cancel.
         AnswerNextBox(QMessageBox::NoButton);
         QCOMPARE(dialogs.ShowMessage("x", kMbOkCancel, "t"), static_cast<int>(kButtonCancel));
+    }
+
+    // A box closed without a click never agrees: Cancel where there is one,
+    // else No, else OK, however it was closed. The first-run shortcut offer is
+    // a Yes/No question.
+    void aBoxClosedWithoutAClickAnswersCancelElseNoElseOk() {
+        const struct {
+            unsigned flags;
+            int answer;
+        } cases[] = {
+            {kMbOk, kButtonOk},
+            {kMbOkCancel, kButtonCancel},
+            {kMbYesNoCancel | kMbIconQuestion, kButtonCancel},
+            {kMbYesNo | kMbIconQuestion, kButtonNo},
+            {kMbRetryCancel, kButtonCancel},
+            {kMbAbortRetryIgnore, kButtonOk},
+        };
+        QtDialogs dialogs;
+        for (const auto& c : cases) {
+            auto expectShown = DialogButtons(c.flags);
+            std::sort(expectShown.begin(), expectShown.end());
+            for (Close how : {Close::kReject, Close::kEscape, Close::kCloseWindow}) {
+                const QByteArray what = "0x" + QByteArray::number(c.flags, 16) + " closed by " +
+                                        QByteArray::number(static_cast<int>(how));
+                CloseNextBox(how);
+                QVERIFY2(dialogs.ShowMessage("x", c.flags, "t") == c.answer, what.constData());
+                QVERIFY2(shownButtons_ == expectShown, what.constData());
+            }
+        }
+        CloseNextBox(Close::kReject);
+        QCOMPARE(AskUser(dialogs, "是否创建?"_gbk, kMbYesNo), static_cast<int>(kButtonNo));
     }
 };
 

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QEventLoop>
+#include <QPushButton>
 
 #include "app/view/QtText.h"
 
@@ -61,24 +62,27 @@ int ButtonCode(QMessageBox::StandardButton button) {
 }
 
 int QtDialogs::ShowMessage(const Text& text, unsigned flags, const Text& title) {
-    if (!QApplication::instance()) return kButtonCancel;
+    if (!QApplication::instance()) return ClosedBoxAnswer(flags);
     const std::vector<QMessageBox::StandardButton> buttons = DialogButtons(flags);
     QMessageBox box(DialogIcon(flags), ToQString(title), ToQString(text));
     QMessageBox::StandardButtons set;
     for (auto b : buttons) set |= b;
     box.setStandardButtons(set);
     box.setDefaultButton(buttons.front());
-    // Closing the box counts as Cancel where there is one, as the only button
-    // of an OK box, and as No for a Yes/No question (Qt's choice of escape).
-    if (set & QMessageBox::Cancel) box.setEscapeButton(QMessageBox::Cancel);
+    // Escape and the close button answer as a box closed without a click.
+    // Qt's own choice would be Abort in an Abort/Retry/Ignore box, so a box
+    // lacking the answer's button gets it, hidden.
+    const int closed = ClosedBoxAnswer(flags);
+    const auto escape = closed == kButtonCancel ? QMessageBox::Cancel
+                        : closed == kButtonNo   ? QMessageBox::No
+                                                : QMessageBox::Ok;
+    if (!(set & escape)) box.addButton(escape)->hide();
+    box.setEscapeButton(escape);
     box.setWindowModality(Qt::ApplicationModal);
     if (flags & kMbSystemModal) box.setWindowFlag(Qt::WindowStaysOnTopHint);
     box.exec();
     const auto clicked = box.standardButton(box.clickedButton());
-    if (clicked == QMessageBox::NoButton) {
-        return (set & QMessageBox::Cancel) ? kButtonCancel : ButtonCode(buttons.front());
-    }
-    return ButtonCode(clicked);
+    return clicked == QMessageBox::NoButton ? closed : ButtonCode(clicked);
 }
 
 void QtEventPump::ProcessPendingEvents() {
