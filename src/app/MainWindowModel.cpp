@@ -72,6 +72,10 @@ void MainWindowModel::MoveBar(ScrollBarKind bar, int position) {
     Changed();
 }
 
+void MainWindowModel::PageBar(ScrollBarKind bar, int direction) {
+    MoveBar(bar, direction > 0 ? scroll_.bar(bar).maximum : 0);
+}
+
 void MainWindowModel::TickHeader() {
     animation_.Tick();
 }

@@ -35,6 +35,11 @@ public:
     // A scroll bar was moved by the user.
     void MoveBar(ScrollBarKind bar, int position);
 
+    // A click in the empty part of a bar, before (direction -1) or after (+1)
+    // its handle: the list jumps to its start or its end, as the help text
+    // tells the user.
+    void PageBar(ScrollBarKind bar, int direction);
+
     // One tick of the header animation. It runs fifty times a second, so it
     // does not go through onChanged: the window moves the one picture.
     void TickHeader();

@@ -3,6 +3,7 @@
 // which modifier keys lead to which action.
 
 #include "app/WindowActions.h"
+#include "catalog/ProgramRow.h"
 
 namespace box {
 
@@ -38,5 +39,28 @@ RowAction DispatchRowMouse(WindowActions& actions, RowPart part, MouseEventKind 
 
 // The row index a tag stands for; 0 when the tag holds no number.
 int RowFromTag(const Text& tag);
+
+// The control of a row that a part stands for; null for the bare panel.
+const ControlState* RowControl(const ProgramRow& row, RowPart part);
+
+// What lies under a point of the content panel. index is the row's position
+// in the list (0 over the bare panel); the control's tag names the row for the
+// handlers.
+struct RowHit {
+    int index = 0;
+    RowPart part = RowPart::Panel;
+    bool operator==(const RowHit&) const = default;
+};
+
+// The topmost visible control at (x, y), in the order the controls are
+// stacked: later rows over earlier ones, and within a row the progress
+// control (with the hint inside it) over the tutorial, delete and action
+// buttons, the name and the icon. Disabled controls count: they hide the
+// panel beneath them.
+RowHit HitTestRows(const ProgramList& list, int x, int y);
+
+// The rectangle a row's visible controls cover together (the hint lies
+// inside its progress control); empty when none is visible.
+Rect RowBounds(const ProgramRow& row);
 
 }  // namespace box

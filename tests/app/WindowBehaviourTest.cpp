@@ -10,9 +10,11 @@
 #include "app/HeaderAnimation.h"
 #include "app/ListLoading.h"
 #include "app/MainWindowModel.h"
+#include "app/NameCaptionParts.h"
 #include "app/RowHighlight.h"
 #include "app/RowMouse.h"
 #include "app/WindowLayout.h"
+#include "catalog/RowBuilder.h"
 #include "support/BoxFolder.h"
 #include "support/FileText.h"
 #include "FifoGuard.h"
@@ -180,6 +182,107 @@ TEST(RowMouseTable, ADamagedTagLeadsToNoRow) {
     EXPECT_EQ(rows.find(3)->nameControl.tag, "3");
     EXPECT_EQ(rows.find(std::numeric_limits<long>::max()), nullptr);
     EXPECT_EQ(rows.find(std::numeric_limits<long>::min()), nullptr);
+}
+
+// Rows as the parser builds them for programs that are not installed; the
+// third has no tutorial.
+ProgramList BuiltRows(int n) {
+    ProgramList list;
+    list.resize(n);
+    for (int i = 1; i <= n; ++i) {
+        CatalogEntry entry;
+        entry.name = "p" + std::to_string(i);
+        if (i != 3) entry.tutorialUrl = "http://127.0.0.1/t";
+        BuildRow(list, i, entry, "");
+    }
+    return list;
+}
+
+TEST(RowHitTest, FindsTheTopmostVisibleControlUnderThePoint) {
+    ProgramList list = BuiltRows(3);
+    using P = RowPart;
+    // Row i spans y = 8 + (i - 1) * 26 .. + 26.
+    const std::vector<std::tuple<int, int, RowHit>> table = {
+        {20, 20, {1, P::Icon}},
+        {45, 40, {2, P::Name}},
+        {383, 60, {3, P::Name}},
+        {384, 60, {}},  // between name and action
+        {392, 8, {1, P::Action}},
+        {600, 40, {2, P::Delete}},
+        {720, 70, {3, P::Tutorial}},  // disabled, still covers the panel
+        {580, 20, {}},                // the hidden progress control
+        {20, 7, {}},                  // above the first row
+        {20, 86, {}},                 // below the last row
+        {900, 20, {}},                // right of the buttons
+    };
+    for (const auto& [x, y, expected] : table) {
+        const RowHit hit = HitTestRows(list, x, y);
+        EXPECT_EQ(hit, expected) << x << "," << y << " gave row " << hit.index << " part "
+                                 << static_cast<int>(hit.part);
+    }
+
+    // A download shows the progress control over the delete and tutorial
+    // buttons; its hint, at (10, 0) inside it, over the progress control.
+    ProgramRow& row = list.at(2);
+    row.progressControl.visible = true;
+    EXPECT_EQ(HitTestRows(list, 600, 40), (RowHit{2, P::Progress}));
+    row.hintControl.visible = true;
+    EXPECT_EQ(HitTestRows(list, 600, 40), (RowHit{2, P::Hint}));
+    EXPECT_EQ(HitTestRows(list, 585, 40), (RowHit{2, P::Progress}));
+    EXPECT_EQ(HitTestRows(list, 930, 40), (RowHit{2, P::Progress}));
+    // A hidden control is not there at all.
+    list.at(1).iconControl.visible = false;
+    EXPECT_EQ(HitTestRows(list, 20, 20), RowHit{});
+}
+
+TEST(RowHitTest, RowBoundsCoverTheVisibleControls) {
+    ProgramList list = BuiltRows(2);
+    EXPECT_EQ(RowBounds(list.at(2)), (Rect{8, 34, 816 - 8, 26}));
+    list.at(2).progressControl.visible = true;
+    EXPECT_EQ(RowBounds(list.at(2)), (Rect{8, 34, 936 - 8, 26}));
+    ProgramRow hidden;
+    EXPECT_EQ(RowBounds(hidden), Rect{});
+}
+
+TEST(NameCaption, SplitsTheNameFromWhatFollowsItsFill) {
+    CatalogEntry entry;
+    entry.name = "汀芷·Excel合并助手"_gbk;
+    EXPECT_EQ(SplitNameCaption(NameCaption(entry), entry),
+              (NameCaptionParts{entry.name, " (未下载)"_gbk}));
+    entry.kind = 1;
+    entry.installedVersion = "1.2.0.0";
+    EXPECT_EQ(SplitNameCaption(NameCaption(entry), entry),
+              (NameCaptionParts{"[免]"_gbk + entry.name, " v1.2.0.0"}));
+
+    // A name that fills the 32 bytes or more has no fill before the rest.
+    entry.kind = 0;
+    entry.name = "汀芷·" + std::string(40, 'W');
+    EXPECT_EQ(SplitNameCaption(NameCaption(entry), entry),
+              (NameCaptionParts{entry.name, " v1.2.0.0"}));
+
+    // Any other caption is drawn whole.
+    const Text message = "下载失败，请重试"_gbk;
+    EXPECT_EQ(SplitNameCaption(message, entry), (NameCaptionParts{message, ""}));
+    entry.name = "ab";
+    EXPECT_EQ(SplitNameCaption("abc" + std::string(29, ' ') + " v1", entry).name,
+              "abc" + std::string(29, ' ') + " v1");
+    EXPECT_EQ(SplitNameCaption("ab", entry).name, "ab");
+}
+
+TEST(ScrollBarPageClick, JumpsToTheStartOrTheEnd) {
+    MainWindowModel model;
+    model.Resize(964, 700);
+    model.ListReady(8 + 30 * 26);
+    model.PageBar(ScrollBarKind::Vertical, 1);
+    EXPECT_EQ(model.scrollArea().verticalBar().position, 100);
+    const ScrollArea& area = model.scrollArea();
+    EXPECT_EQ(area.contentPanel().top, -(area.contentHeight() - area.viewport().height));
+    model.PageBar(ScrollBarKind::Vertical, -1);
+    EXPECT_EQ(model.scrollArea().verticalBar().position, 0);
+    EXPECT_EQ(model.scrollArea().contentPanel().top, 0);
+    // A bar with nothing to scroll stays at its start.
+    model.PageBar(ScrollBarKind::Horizontal, 1);
+    EXPECT_EQ(model.scrollArea().horizontalBar().position, 0);
 }
 
 TEST(HeaderAnimationTest, BouncesBetweenTheVipPictureAndTheDownloadButton) {

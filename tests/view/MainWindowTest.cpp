@@ -1,8 +1,10 @@
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -16,6 +18,7 @@
 #include "app/ListLoading.h"
 #include "app/view/MainWindow.h"
 #include "app/view/Pictures.h"
+#include "app/view/ProgramListView.h"
 #include "app/view/QtText.h"
 #include "app/view/WheelHook.h"
 #include "settings/SettingsStore.h"
@@ -130,6 +133,29 @@ void SendWheel(QWidget* target, QPoint local, QPoint global, int delta) {
     QApplication::sendEvent(target, &event);
 }
 
+bool Ink(const QColor& pixel, const QColor& ground) {
+    return std::abs(pixel.red() - ground.red()) + std::abs(pixel.green() - ground.green()) +
+               std::abs(pixel.blue() - ground.blue()) >
+           60;
+}
+
+// The runs of columns of the image that hold ink on the ground colour, as
+// [first, last] pairs; runs closer than `gap` columns are merged.
+std::vector<std::pair<int, int>> InkRuns(const QImage& image, const QColor& ground, int gap) {
+    std::vector<std::pair<int, int>> runs;
+    for (int x = 0; x < image.width(); ++x) {
+        bool ink = false;
+        for (int y = 0; y < image.height() && !ink; ++y) ink = Ink(image.pixelColor(x, y), ground);
+        if (!ink) continue;
+        if (!runs.empty() && x - runs.back().second <= gap) {
+            runs.back().second = x;
+        } else {
+            runs.push_back({x, x});
+        }
+    }
+    return runs;
+}
+
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -222,55 +248,68 @@ private slots:
         QVERIFY(box.dialogs.shown.empty());
         QCOMPARE(list.size(), 30);
         QVERIFY(Child(window, "图片框加载中")->isHidden());
+        ProgramListView* view = window.listView();
+        QCOMPARE(view, Child<ProgramListView>(window, "图片框容器"));
 
         // The two installed programs are used 0 times like the rest, so the
-        // catalog order stands.
+        // catalog order stands. Each name lies where the mouse finds it.
         for (int i = 1; i <= 30; ++i) {
-            auto* name = Child<QLabel>(window, ("控件名称_" + std::to_string(i)).c_str());
-            QVERIFY(name);
-            QCOMPARE(name->geometry(), QRect(40, 8 + (i - 1) * 26, 344, 26));
-            QCOMPARE(name->text(), ToQString(list.at(i).nameControl.caption));
+            const QRect name = R(list.at(i).nameControl.rect);
+            QCOMPARE(name, QRect(40, 8 + (i - 1) * 26, 344, 26));
+            QCOMPARE(view->HitAt(name.center()), (RowHit{i, RowPart::Name}));
+            QCOMPARE(list.at(i).nameControl.tag, ToText(i));
         }
         QCOMPARE(window.model().listHeight(), 8 + 30 * 26);
         QCOMPARE(window.model().scrollArea().contentHeight(), 8 + 30 * 26 + 10);
         QVERIFY(!Child(window, "纵向滚动条")->isHidden());
 
         // Row 3 has no tutorial; rows 3.. are not downloaded.
-        auto* tutorial = Child<QPushButton>(window, "控件教程_3");
-        QCOMPARE(tutorial->text(), U("暂无教程"));
-        QVERIFY(!tutorial->isEnabled());
-        QVERIFY(Child(window, "控件教程_1")->isEnabled());
-        QVERIFY(!Child(window, "控件删除_3")->isEnabled());
-        QVERIFY(Child(window, "控件删除_1")->isEnabled());
-        QVERIFY(
-            Child<QPushButton>(window, "控件下载点击_1")->text().startsWith(U("已是最新版本!")));
-        QVERIFY(!Child(window, "控件下载点击_1")->isEnabled());
-        QVERIFY(
-            Child<QPushButton>(window, "控件下载点击_2")->text().startsWith(U("升级 v2.2.0.0")));
-        QVERIFY(
-            Child<QPushButton>(window, "控件下载点击_3")->text().startsWith(U("下载 v2.3.0.0")));
-        QVERIFY(Child(window, "控件下载进度_3")->isHidden());
-        QCOMPARE(Child(window, "控件下载提示_3")->parentWidget(), Child(window, "控件下载进度_3"));
-        QCOMPARE(Child(window, "控件下载提示_3")->geometry().topLeft(), QPoint(10, 0));
+        QCOMPARE(ToQString(list.at(3).tutorialButton.caption), U("暂无教程"));
+        QVERIFY(!list.at(3).tutorialButton.enabled);
+        QVERIFY(list.at(1).tutorialButton.enabled);
+        QVERIFY(!list.at(3).deleteButton.enabled);
+        QVERIFY(list.at(1).deleteButton.enabled);
+        QVERIFY(ToQString(list.at(1).actionButton.caption).startsWith(U("已是最新版本!")));
+        QVERIFY(!list.at(1).actionButton.enabled);
+        QVERIFY(ToQString(list.at(2).actionButton.caption).startsWith(U("升级 v2.2.0.0")));
+        QVERIFY(ToQString(list.at(3).actionButton.caption).startsWith(U("下载 v2.3.0.0")));
+        const QPoint deleteButton3 = R(list.at(3).deleteButton.rect).center();
+        QCOMPARE(view->HitAt(deleteButton3), (RowHit{3, RowPart::Delete}));
+        QCOMPARE(list.at(3).hintControl.rect.left, 10);
+        QCOMPARE(list.at(3).hintControl.rect.top, 0);
 
         // Not downloaded: the template's picture at the template's place. An
         // installed program shows its own icon, moved in by 3 pixels.
-        auto* icon3 = Child<QLabel>(window, "控件图标_3");
-        QCOMPARE(icon3->geometry(), QRect(8, 8 + 2 * 26, 26, 26));
-        QCOMPARE(icon3->pixmap().toImage(), TemplateIconPixmap(QSize(26, 26)).toImage());
-        auto* icon1 = Child<QLabel>(window, "控件图标_1");
+        const QImage before = view->grab().toImage();
+        const QRect icon3 = R(list.at(3).iconControl.rect);
+        QCOMPARE(icon3, QRect(8, 8 + 2 * 26, 26, 26));
+        QImage expected(icon3.size(), before.format());
+        expected.fill(QColor(0xF5, 0xF5, 0xF5));
+        {
+            QPainter p(&expected);
+            p.drawPixmap(0, 0, TemplateIconPixmap(icon3.size()));
+        }
+        QCOMPARE(before.copy(icon3), expected);
         // The list was sorted after loading; the icon kept its inset anyway.
-        QCOMPARE(icon1->geometry(), QRect(11, 11, 23, 23));
-        QCOMPARE(icon1->geometry(), R(list.at(1).iconControl.rect));
-        QVERIFY(icon1->pixmap().toImage() != TemplateIconPixmap(QSize(26, 26)).toImage());
-        QCOMPARE(icon1->pixmap().toImage().pixelColor(16, 16), QColor(0x2E, 0x8B, 0x57));
+        const QRect icon1 = R(list.at(1).iconControl.rect);
+        QCOMPARE(icon1, QRect(11, 11, 23, 23));
+        QCOMPARE(before.pixelColor(icon1.center()), QColor(0x2E, 0x8B, 0x57));
+        QCOMPARE(view->HitAt(icon1.center()), (RowHit{1, RowPart::Icon}));
 
-        // A change of one row reaches its widgets.
+        // A change of one row reaches the screen: the progress control shows
+        // over the delete button, with the hint inside it.
         list.at(3).progressControl.visible = true;
         list.at(3).progressControl.progress = 40;
+        list.at(3).hintControl.visible = true;
+        list.at(3).hintControl.caption = "1.5MB/3MB"_gbk;
         list.Changed(3);
-        QVERIFY(!Child(window, "控件下载进度_3")->isHidden());
-        QCOMPARE(Child<QProgressBar>(window, "控件下载进度_3")->value(), 40);
+        const QImage after = view->grab().toImage();
+        const QRect progress3 = R(list.at(3).progressControl.rect);
+        QVERIFY(after.copy(progress3) != before.copy(progress3));
+        QCOMPARE(after.copy(QRect(0, 0, view->width(), progress3.top())),
+                 before.copy(QRect(0, 0, view->width(), progress3.top())));
+        QCOMPARE(view->HitAt(deleteButton3), (RowHit{3, RowPart::Hint}));
+        QCOMPARE(view->HitAt(progress3.topLeft() + QPoint(3, 3)), (RowHit{3, RowPart::Progress}));
     }
 
     void hoverAndMouseTableReachTheHandlers() {
@@ -278,44 +317,86 @@ private slots:
         auto& [box, list, actions, window] = demo;
         QVERIFY(demo.Show());
         window.LoadList();
+        ProgramListView* panel = window.listView();
+        auto at = [&](int row, RowPart part) {
+            return R(RowControl(list.at(row), part)->rect).topLeft() + QPoint(5, 5);
+        };
+        // Pixels of the caption drawn in the given colour.
+        auto inked = [&](int row, unsigned color) {
+            const QImage name = panel->grab(R(list.at(row).nameControl.rect)).toImage();
+            int n = 0;
+            for (int y = 0; y < name.height(); ++y) {
+                for (int x = 0; x < name.width(); ++x)
+                    n += name.pixelColor(x, y) == FromColorRef(color);
+            }
+            return n;
+        };
 
-        auto* name2 = Child<QLabel>(window, "控件名称_2");
-        auto* name3 = Child<QLabel>(window, "控件名称_3");
-        QTest::mouseMove(name2, QPoint(20, 10));
+        QTest::mouseMove(panel, at(2, RowPart::Name) + QPoint(15, 5));
         QTRY_COMPARE(list.at(2).nameControl.textColor, 0xFF0090u);
-        QCOMPARE(name2->palette().color(QPalette::WindowText), QColor(0x90, 0x00, 0xFF));
-        QVERIFY(name2->font().underline());
-        QCOMPARE(name3->palette().color(QPalette::WindowText), QColor(0x00, 0x00, 0xFF));
+        QVERIFY(list.at(2).nameControl.emphasis);
+        QCOMPARE(panel->cursor().shape(), Qt::PointingHandCursor);
+        // Hovered: underlined in its own colour, from the start of the name
+        // to the end of the version.
+        QVERIFY(inked(2, 0xFF0090) > 100);
+        QCOMPARE(inked(3, 0xFF0090), 0);
 
-        QTest::mouseMove(name3, QPoint(20, 10));
+        QTest::mouseMove(panel, at(3, RowPart::Name) + QPoint(15, 5));
         QTRY_COMPARE(list.at(3).nameControl.textColor, 0xFF0090u);
         QCOMPARE(list.at(2).nameControl.textColor, 0xFF0000u);
-        QVERIFY(!name2->font().underline());
+        QVERIFY(!list.at(2).nameControl.emphasis);
+        QCOMPARE(inked(2, 0xFF0090), 0);
 
         // The bare panel right of the rows un-highlights everything.
-        QWidget* panel = Child(window, "图片框容器");
         QTest::mouseMove(panel, QPoint(panel->width() - 3, 20));
         QTRY_COMPARE(list.at(3).nameControl.textColor, 0xFF0000u);
+        QCOMPARE(panel->cursor().shape(), Qt::ArrowCursor);
 
         actions.calls.clear();
-        QTest::mousePress(name2, Qt::LeftButton, Qt::ControlModifier, QPoint(5, 5));
-        QTest::mouseRelease(name2, Qt::LeftButton, Qt::ControlModifier, QPoint(5, 5));
-        QTest::mousePress(name2, Qt::LeftButton, Qt::AltModifier, QPoint(5, 5));
-        QTest::mouseRelease(name2, Qt::LeftButton, Qt::AltModifier, QPoint(5, 5));
-        QTest::mousePress(name3, Qt::RightButton, Qt::NoModifier, QPoint(5, 5));
-        QTest::mouseRelease(name3, Qt::RightButton, Qt::NoModifier, QPoint(5, 5));
-        QTest::mouseClick(name3, Qt::LeftButton);
-        QTest::mousePress(Child(window, "控件图标_1"), Qt::RightButton);
-        QTest::mouseClick(Child(window, "控件下载点击_2"), Qt::LeftButton);
-        QTest::mouseClick(Child(window, "控件删除_1"), Qt::LeftButton);
-        QTest::mouseClick(Child(window, "控件删除_3"), Qt::LeftButton);  // disabled
-        QTest::mouseClick(Child(window, "控件教程_2"), Qt::LeftButton);
+        QTest::mousePress(panel, Qt::LeftButton, Qt::ControlModifier, at(2, RowPart::Name));
+        QTest::mouseRelease(panel, Qt::LeftButton, Qt::ControlModifier, at(2, RowPart::Name));
+        QTest::mousePress(panel, Qt::LeftButton, Qt::AltModifier, at(2, RowPart::Name));
+        QTest::mouseRelease(panel, Qt::LeftButton, Qt::AltModifier, at(2, RowPart::Name));
+        QTest::mousePress(panel, Qt::RightButton, Qt::NoModifier, at(3, RowPart::Name));
+        QTest::mouseRelease(panel, Qt::RightButton, Qt::NoModifier, at(3, RowPart::Name));
+        QTest::mouseClick(panel, Qt::LeftButton, Qt::NoModifier, at(3, RowPart::Name));
+        QTest::mousePress(panel, Qt::RightButton, Qt::NoModifier, at(1, RowPart::Icon));
+        QTest::mouseRelease(panel, Qt::RightButton, Qt::NoModifier, at(1, RowPart::Icon));
+        QTest::mouseClick(panel, Qt::LeftButton, Qt::NoModifier, at(2, RowPart::Action));
+        QTest::mouseClick(panel, Qt::LeftButton, Qt::NoModifier, at(1, RowPart::Delete));
+        QTest::mouseClick(panel, Qt::LeftButton, Qt::NoModifier,
+                          at(3, RowPart::Delete));  // disabled
+        QTest::mouseClick(panel, Qt::LeftButton, Qt::NoModifier, at(2, RowPart::Tutorial));
+        // A button acts only when the press and the release are both on it.
+        QTest::mousePress(panel, Qt::LeftButton, Qt::NoModifier, at(4, RowPart::Tutorial));
+        QTest::mouseRelease(panel, Qt::LeftButton, Qt::NoModifier, at(5, RowPart::Tutorial));
         QTest::mouseClick(panel, Qt::LeftButton, Qt::NoModifier, QPoint(panel->width() - 3, 20));
         const QStringList expected = {
             "hide", "homepage 2", "hide", "shortcut 2",    "hide", "locate 3",
             "hide", "run 3",      "hide", "locate 1 icon", "hide", "download 2",
             "hide", "delete 1",   "hide", "tutorial 2",    "hide"};
         QCOMPARE(actions.calls, expected);
+    }
+
+    void listPaintsOnlyTheRowsInView() {
+        DemoWindow demo(300);
+        auto& [box, list, actions, window] = demo;
+        QVERIFY(demo.Show());
+        window.LoadList();
+        ProgramListView* view = window.listView();
+        QCOMPARE(list.size(), 300);
+        const int inView = Child(window, "图片框边界")->height() / 26 + 2;
+        view->repaint();
+        QVERIFY(view->paintedRows() > 0);
+        QVERIFY2(view->paintedRows() <= inView, qPrintable(QString::number(view->paintedRows())));
+
+        // At the end of the list the last row is painted and found.
+        Child<QScrollBar>(window, "纵向滚动条")->setValue(100);
+        view->repaint();
+        QVERIFY(view->paintedRows() <= inView);
+        const QRect last = R(list.at(300).nameControl.rect);
+        QVERIFY(view->visibleRegion().contains(last.center()));
+        QCOMPARE(view->HitAt(last.center()), (RowHit{300, RowPart::Name}));
     }
 
     void wheelScrollsOnlyInsideTheWindowAndPassesEventsOn() {
@@ -432,13 +513,138 @@ private slots:
         QCOMPARE(GbkToUtf8(dialogs.shown[1].text), std::string("配置文件出错。请咨询汀芷！"));
     }
 
+    void listBackgroundIsTheIconsGrey() {
+        DemoWindow demo(30);
+        auto& [box, list, actions, window] = demo;
+        // Row 3 installed without an icon of its own: the default icon, whose
+        // transparent corners the icon picture fills with the list's grey.
+        test::InstallProgram(box.dir.path(), ProgramName(3), test::ProgramLayout("2.3.0.0"));
+        QVERIFY(demo.Show());
+        window.LoadList();
+        QWidget* panel = Child(window, "图片框容器");
+        const QImage shot = panel->grab().toImage();
+        QCOMPARE(shot.pixelColor(panel->width() - 3, 20), QColor(0xF5, 0xF5, 0xF5));
+        // No square around the icon: its corner is the ground beside it.
+        const QRect icon = R(list.at(3).iconControl.rect);
+        QCOMPARE(icon.size(), QSize(23, 23));
+        QCOMPARE(shot.pixelColor(icon.topLeft()), QColor(0xF5, 0xF5, 0xF5));
+        QCOMPARE(shot.pixelColor(icon.topLeft() - QPoint(2, 2)), QColor(0xF5, 0xF5, 0xF5));
+    }
+
+    void clickBesideTheScrollBarHandleJumpsToTheEnd() {
+        DemoWindow demo(30);
+        auto& [box, list, actions, window] = demo;
+        QVERIFY(demo.Show());
+        window.LoadList();
+        auto* bar = Child<QScrollBar>(window, "纵向滚动条");
+        QWidget* panel = Child(window, "图片框容器");
+        QCOMPARE(bar->value(), 0);
+        QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier,
+                          QPoint(bar->width() / 2, bar->height() - 30));
+        QCOMPARE(bar->value(), 100);
+        QCOMPARE(panel->geometry().bottom() + 1, Child(window, "图片框边界")->height());
+        QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, QPoint(bar->width() / 2, 30));
+        QCOMPARE(bar->value(), 0);
+        QCOMPARE(panel->y(), 0);
+    }
+
+    void wheelOverAScrollBarFollowsTheWindowRule() {
+        DemoWindow demo(30);
+        auto& [box, list, actions, window] = demo;
+        QVERIFY(demo.Show());
+        window.LoadList();
+        window.resize(700, 500);  // both bars
+        auto* vertical = Child<QScrollBar>(window, "纵向滚动条");
+        auto* horizontal = Child<QScrollBar>(window, "横向滚动条");
+        QVERIFY(!horizontal->isHidden());
+        actions.calls.clear();
+        // 100 / (30 / 3) = 10 per notch over either bar, not the bar's own
+        // three lines; the horizontal bar stays where it is.
+        const QPoint middle(vertical->width() / 2, vertical->height() / 2);
+        SendWheel(vertical, middle, vertical->mapToGlobal(middle), -120);
+        QCOMPARE(vertical->value(), 10);
+        const QPoint along(horizontal->width() / 2, horizontal->height() / 2);
+        SendWheel(horizontal, along, horizontal->mapToGlobal(along), -120);
+        QCOMPARE(vertical->value(), 20);
+        QCOMPARE(horizontal->value(), 0);
+        QCOMPARE(actions.calls, (QStringList{"hide", "hide"}));
+        QCOMPARE(Child(window, "图片框容器")->y(), -window.model().scrollArea().verticalOffset());
+    }
+
+    void namesKeepTheFontsOwnWidthsAndTheColumnAfterThemStaysPut() {
+        test::TempDir dir;
+        WriteFileText(
+            OfflineCatalogPath(dir.gbk()),
+            "[汀芷·Excel]\r\n最新版本=1.0\r\n[汀芷·Mixed大小写Name]\r\n最新版本=1.0\r\n"
+            "[汀芷·屏幕录像专家]\r\n最新版本=1.0\r\n[汀芷·WWWWWWWW]\r\n最新版本=1.0\r\n"_gbk);
+        NullEventPump pump;
+        test::ScriptedDialogs dialogs;
+        SettingsStore settings(pump, dialogs);
+        settings.open({}, SettingsStore::kMemoryMode);
+        ProgramList list;
+        RecordingActions actions;
+        MainWindow window(list, actions);
+        window.SetListLoader([&](ProgramList& rows) {
+            Text source;
+            return LoadLocalCatalog(dir.gbk(), settings, rows, pump, dialogs, source);
+        });
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(window.LoadList());
+        QCOMPARE(list.size(), 4);
+
+        const QFont font = window.listView()->nameFont();
+        const QImage shot = Child(window, "图片框容器")->grab().toImage();
+        std::vector<int> columns;
+        for (int i = 1; i <= list.size(); ++i) {
+            const ControlState& name = list.at(i).nameControl;
+            const QImage row = shot.copy(R(name.rect));
+            const QColor ground = row.pixelColor(row.width() - 1, 0);
+            // The name as the font draws it on its own.
+            QImage alone(row.size(), QImage::Format_ARGB32);
+            alone.fill(ground);
+            {
+                QPainter p(&alone);
+                p.setFont(font);
+                p.setPen(Qt::black);
+                p.drawText(alone.rect(), Qt::AlignLeft | Qt::AlignVCenter,
+                           ToQString(list.at(i).entry.name));
+            }
+            const auto expected = InkRuns(alone, ground, 12);
+            const auto drawn = InkRuns(row, ground, 12);
+            QCOMPARE(expected.size(), 1u);
+            QVERIFY2(drawn.size() == 2, qPrintable(ToQString(name.caption)));
+            QVERIFY2(std::abs(drawn[0].first - expected[0].first) <= 1 &&
+                         std::abs(drawn[0].second - expected[0].second) <= 1,
+                     qPrintable(QString("%1: drawn %2..%3, the font's %4..%5")
+                                    .arg(ToQString(list.at(i).entry.name))
+                                    .arg(drawn[0].first)
+                                    .arg(drawn[0].second)
+                                    .arg(expected[0].first)
+                                    .arg(expected[0].second)));
+            columns.push_back(drawn[1].first);
+        }
+        // " (未下载)" starts at one place in every row, after the widest name.
+        for (int column : columns) QCOMPARE(column, columns.front());
+    }
+
+    void listIsOneWidgetWhateverItsLength() {
+        auto widgets = [](int programs) {
+            DemoWindow demo(programs);
+            demo.window.LoadList();
+            return demo.window.findChildren<QWidget*>().size();
+        };
+        QCOMPARE(widgets(300), widgets(3));
+    }
+
     void screenshotOfFortyRows() {
         DemoWindow demo(40);
         auto& [box, list, actions, window] = demo;
         QVERIFY(demo.Show());
         window.LoadList();
         QCOMPARE(list.size(), 40);
-        QTest::mouseMove(Child(window, "控件名称_2"), QPoint(30, 10));
+        QTest::mouseMove(window.listView(),
+                         R(list.at(2).nameControl.rect).topLeft() + QPoint(30, 10));
         QTRY_VERIFY(list.at(2).nameControl.emphasis);
         const QImage shot = window.grab().toImage();
         QCOMPARE(shot.size(), QSize(964, 700));

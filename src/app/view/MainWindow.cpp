@@ -8,12 +8,11 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QTreeWidget>
-#include <QWheelEvent>
 
 #include "app/ListLoading.h"
-#include "app/RowHighlight.h"
 #include "app/WindowLayout.h"
 #include "app/view/Pictures.h"
+#include "app/view/ProgramListView.h"
 #include "app/view/QtText.h"
 #include "app/view/WheelHook.h"
 
@@ -33,14 +32,6 @@ W* Named(const char* name, const Rect& rect, Args&&... args) {
     widget->setObjectName(U(name));
     widget->setGeometry(ToQRect(rect));
     return widget;
-}
-
-int Modifiers(Qt::KeyboardModifiers modifiers) {
-    int state = 0;
-    if (modifiers & Qt::ControlModifier) state |= kModifierCtrl;
-    if (modifiers & Qt::ShiftModifier) state |= kModifierShift;
-    if (modifiers & Qt::AltModifier) state |= kModifierAlt;
-    return state;
 }
 
 void ShowBar(QScrollBar* bar, const ScrollBarState& state) {
@@ -71,10 +62,9 @@ MainWindow::MainWindow(ProgramList& list, WindowActions& actions, QWidget* paren
     // The search hits drop down over the list.
     searchResults_->raise();
 
-    list_.onChanged = [this](int index) { ListChanged(index); };
+    list_.onChanged = [this](int index) { listView_->RowChanged(index); };
     model_.onChanged = [this] { RenderModel(); };
     model_.Resize(width(), height());
-    SyncRows();
 }
 
 MainWindow::~MainWindow() {
@@ -105,6 +95,10 @@ void MainWindow::BuildHeader() {
         {"图片框VIP", "超级链接框VIP", layout::kVipPicture, layout::kVipLink, "加入VIP",
          PaintVipPicture, HeaderLink::Vip},
     };
+    QFont linkFont = font();
+    linkFont.setUnderline(true);
+    QPalette linkPalette = palette();
+    linkPalette.setColor(QPalette::WindowText, Qt::white);
     for (const LinkLayout& item : links) {
         auto* picture = Named<PictureBox>(item.picture, item.pictureRect, item.painter, this);
         picture->setCursor(Qt::PointingHandCursor);
@@ -113,10 +107,13 @@ void MainWindow::BuildHeader() {
                 [this, target] { actions_.OpenHeaderLink(target); });
 
         auto* link = Named<QLabel>(item.link, item.linkRect, this);
-        link->setText(QString("<u>%1</u>").arg(U(item.caption)));
-        link->setTextFormat(Qt::RichText);
+        // Plain text in an underlined font: rich text or a style sheet would
+        // set up a text document or a style engine for four words.
+        link->setTextFormat(Qt::PlainText);
+        link->setText(U(item.caption));
+        link->setFont(linkFont);
+        link->setPalette(linkPalette);
         link->setAlignment(Qt::AlignCenter);
-        link->setStyleSheet("color: #ffffff;");
         link->setCursor(Qt::PointingHandCursor);
         link->setProperty(kHeaderLinkProperty, static_cast<int>(target));
         link->installEventFilter(this);
@@ -149,18 +146,19 @@ void MainWindow::BuildHeader() {
     searchResults_->hide();
 
     separator_ = Named<QLabel>("标签分隔条", layout::kSeparator, this);
-    separator_->setStyleSheet("background: #9bb4d3;");
+    QPalette line = separator_->palette();
+    line.setColor(QPalette::Window, QColor(0x9b, 0xb4, 0xd3));
+    separator_->setPalette(line);
+    separator_->setAutoFillBackground(true);
 }
 
 void MainWindow::BuildList() {
     viewport_ = Named<QWidget>("图片框边界", layout::kViewport, this);
-    contentPanel_ = Named<QWidget>("图片框容器", layout::kContentPanel, viewport_);
-    contentPanel_->setAutoFillBackground(true);
-    QPalette palette = contentPanel_->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    contentPanel_->setPalette(palette);
-    contentPanel_->setMouseTracking(true);
-    contentPanel_->installEventFilter(this);
+    listView_ = new ProgramListView(list_, actions_, viewport_);
+    listView_->setObjectName(U("图片框容器"));
+    listView_->setGeometry(ToQRect(layout::kContentPanel));
+    connect(listView_, &ProgramListView::wheelTurned, this,
+            [this](int direction) { model_.WheelScroll(direction, list_.size(), actions_); });
 
     horizontalBar_ = Named<QScrollBar>("横向滚动条", layout::kHorizontalBar, Qt::Horizontal, this);
     verticalBar_ = Named<QScrollBar>("纵向滚动条", layout::kVerticalBar, Qt::Vertical, this);
@@ -168,9 +166,11 @@ void MainWindow::BuildList() {
             [this](int value) { model_.MoveBar(ScrollBarKind::Horizontal, value); });
     connect(verticalBar_, &QScrollBar::valueChanged, this,
             [this](int value) { model_.MoveBar(ScrollBarKind::Vertical, value); });
+    JumpOnPageClick(horizontalBar_, ScrollBarKind::Horizontal);
+    JumpOnPageClick(verticalBar_, ScrollBarKind::Vertical);
 
-    loadingPicture_ = Named<PictureBox>("图片框加载中", layout::kLoadingPicture,
-                                        PaintLoadingPicture, contentPanel_);
+    loadingPicture_ =
+        Named<PictureBox>("图片框加载中", layout::kLoadingPicture, PaintLoadingPicture, listView_);
     auto* caption = Named<QLabel>("标签1", layout::kLoadingCaption, loadingPicture_);
     caption->setText(U("正在加载远程配置文件..."));
     caption->setAlignment(Qt::AlignCenter);
@@ -207,10 +207,22 @@ void MainWindow::BuildTimers() {
     download->setInterval(layout::kDownloadPeriod);
 }
 
+void MainWindow::JumpOnPageClick(QScrollBar* bar, ScrollBarKind kind) {
+    // Runs before the bar takes its new value, which can still be changed.
+    connect(bar, &QAbstractSlider::actionTriggered, this, [this, bar, kind](int action) {
+        if (action != QAbstractSlider::SliderPageStepAdd &&
+            action != QAbstractSlider::SliderPageStepSub) {
+            return;
+        }
+        model_.PageBar(kind, action == QAbstractSlider::SliderPageStepAdd ? 1 : -1);
+        bar->setSliderPosition(model_.scrollArea().bar(kind).position);
+    });
+}
+
 void MainWindow::RenderModel() {
     const ScrollArea& area = model_.scrollArea();
     viewport_->setGeometry(ToQRect(area.viewport()));
-    contentPanel_->setGeometry(ToQRect(area.contentPanel()));
+    listView_->setGeometry(ToQRect(area.contentPanel()));
     ShowBar(horizontalBar_, area.horizontalBar());
     ShowBar(verticalBar_, area.verticalBar());
     loadingPicture_->setGeometry(ToQRect(model_.loadingPicture()));
@@ -220,46 +232,17 @@ void MainWindow::RenderModel() {
     separator_->setGeometry(ToQRect(model_.separator()));
 }
 
-void MainWindow::SyncRows() {
-    const int n = list_.size();
-    while (static_cast<int>(rows_.size()) > n) rows_.pop_back();
-    while (static_cast<int>(rows_.size()) < n) {
-        const int position = static_cast<int>(rows_.size()) + 1;
-        auto view = std::make_unique<RowView>(contentPanel_, position, this);
-        for (auto [button, part] : {std::pair{view->actionButton(), RowPart::Action},
-                                    std::pair{view->deleteButton(), RowPart::Delete},
-                                    std::pair{view->tutorialButton(), RowPart::Tutorial}}) {
-            connect(button, &QPushButton::clicked, this,
-                    [this, part, position] { ButtonClicked(part, position); });
-        }
-        rows_.push_back(std::move(view));
-    }
-    for (int i = 1; i <= n; ++i) RenderRow(i);
-    if (model_.loading()) loadingPicture_->raise();
-}
-
-void MainWindow::RenderRow(int index) {
-    if (index < 1 || index > list_.size() || index > static_cast<int>(rows_.size())) return;
-    rows_[static_cast<std::size_t>(index - 1)]->Render(list_.at(index));
-}
-
-void MainWindow::ListChanged(int index) {
-    if (index == 0 || static_cast<int>(rows_.size()) != list_.size()) {
-        SyncRows();
-    } else {
-        RenderRow(index);
-    }
-}
-
 bool MainWindow::LoadList() {
     if (listLoaded_) return true;
     listLoaded_ = true;
     const bool ok = loader_ ? loader_(list_) : true;
-    SyncRows();
+    listView_->RowChanged(0);
     model_.ListReady(ListBottom(list_));
     if (!wheelHook_) {
         wheelHook_ = new WheelHook(this, model_, list_, actions_);
         installEventFilter(wheelHook_);
+        wheelHook_->AlsoOn(horizontalBar_);
+        wheelHook_->AlsoOn(verticalBar_);
     }
     emit listLoadFinished(ok);
     return ok;
@@ -287,75 +270,6 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
     model_.Resize(width(), height());
 }
 
-const ControlState* MainWindow::ControlOf(RowPart part, int position) const {
-    if (position < 1 || position > list_.size()) return nullptr;
-    const ProgramRow& row = list_.at(position);
-    switch (part) {
-        case RowPart::Icon:
-            return &row.iconControl;
-        case RowPart::Name:
-            return &row.nameControl;
-        case RowPart::Action:
-            return &row.actionButton;
-        case RowPart::Hint:
-            return &row.hintControl;
-        case RowPart::Progress:
-            return &row.progressControl;
-        case RowPart::Delete:
-            return &row.deleteButton;
-        case RowPart::Tutorial:
-            return &row.tutorialButton;
-        case RowPart::Panel:
-            return nullptr;
-    }
-    return nullptr;
-}
-
-void MainWindow::ButtonClicked(RowPart part, int position) {
-    const ControlState* control = ControlOf(part, position);
-    if (!control) return;
-    DispatchRowMouse(actions_, part, MouseEventKind::Click, 0, control->tag);
-}
-
-bool MainWindow::RowMouseEvent(QObject* watched, QEvent* event) {
-    const RowPart part = RowView::PartOf(watched);
-    const int position = RowView::PositionOf(watched);
-    const QEvent::Type type = event->type();
-    if (type == QEvent::Enter && part == RowPart::Name) {
-        HighlightRow(list_, position);
-        return false;
-    }
-    if (type != QEvent::MouseMove && type != QEvent::MouseButtonPress &&
-        type != QEvent::MouseButtonRelease) {
-        return false;
-    }
-    const auto* mouse = static_cast<QMouseEvent*>(event);
-    // Events the row controls leave unhandled travel on to the panel; only
-    // those over the bare panel count as the panel's.
-    if (part == RowPart::Panel && contentPanel_->childAt(mouse->position().toPoint())) {
-        return false;
-    }
-    if (type == QEvent::MouseMove) {
-        if (part == RowPart::Name) HighlightRow(list_, position);
-        if (part == RowPart::Panel) HighlightRow(list_, 0);
-        return part == RowPart::Name;
-    }
-    MouseEventKind kind;
-    if (mouse->button() == Qt::LeftButton) {
-        kind = type == QEvent::MouseButtonPress ? MouseEventKind::LeftDown : MouseEventKind::LeftUp;
-    } else if (mouse->button() == Qt::RightButton) {
-        kind =
-            type == QEvent::MouseButtonPress ? MouseEventKind::RightDown : MouseEventKind::RightUp;
-    } else {
-        return false;
-    }
-    const ControlState* control = ControlOf(part, position);
-    if (part != RowPart::Panel && !control) return false;
-    const RowAction action = DispatchRowMouse(actions_, part, kind, Modifiers(mouse->modifiers()),
-                                              control ? control->tag : Text());
-    return action != RowAction::None;
-}
-
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     const QVariant link = watched->property(kHeaderLinkProperty);
     if (link.isValid()) {
@@ -365,15 +279,6 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
         return false;
-    }
-    if (watched == contentPanel_ && event->type() == QEvent::Wheel) {
-        const int delta = static_cast<QWheelEvent*>(event)->angleDelta().y();
-        if (delta == 0) return false;
-        model_.WheelScroll(delta > 0 ? 1 : -1, list_.size(), actions_);
-        return true;
-    }
-    if (watched == contentPanel_ || RowView::PositionOf(watched) > 0) {
-        return RowMouseEvent(watched, event);
     }
     return QWidget::eventFilter(watched, event);
 }

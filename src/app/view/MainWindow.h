@@ -1,16 +1,14 @@
 #pragma once
 // The main window: renders MainWindowModel and the ProgramList and forwards
-// the user's actions to WindowActions. Every control carries its designer
-// name as object name.
+// the user's actions to WindowActions. Every widget carries its designer name
+// as object name; the rows' controls are drawn by the list (ProgramListView).
 
 #include <functional>
-#include <memory>
-#include <vector>
 
 #include <QWidget>
 
 #include "app/MainWindowModel.h"
-#include "app/view/RowView.h"
+#include "catalog/ProgramRow.h"
 
 class QLabel;
 class QLineEdit;
@@ -22,6 +20,7 @@ class QTreeWidget;
 namespace box {
 
 class PictureBox;
+class ProgramListView;
 class WheelHook;
 
 class MainWindow : public QWidget {
@@ -51,7 +50,8 @@ public:
 
     MainWindowModel& model() { return model_; }
     WheelHook* wheelHook() const { return wheelHook_; }
-    const std::vector<std::unique_ptr<RowView>>& rowViews() const { return rows_; }
+    // The content panel of the list, which paints the rows.
+    ProgramListView* listView() const { return listView_; }
 
 signals:
     // The first-activation step has run; ok is LoadList's result.
@@ -67,12 +67,7 @@ private:
     void BuildList();
     void BuildTimers();
     void RenderModel();
-    void RenderRow(int index);
-    void SyncRows();
-    void ListChanged(int index);
-    bool RowMouseEvent(QObject* watched, QEvent* event);
-    void ButtonClicked(RowPart part, int position);
-    const ControlState* ControlOf(RowPart part, int position) const;
+    void JumpOnPageClick(QScrollBar* bar, ScrollBarKind kind);
 
     ProgramList& list_;
     WindowActions& actions_;
@@ -86,7 +81,7 @@ private:
     PictureBox* sitePicture_ = nullptr;
     QLabel* separator_ = nullptr;
     QWidget* viewport_ = nullptr;
-    QWidget* contentPanel_ = nullptr;
+    ProgramListView* listView_ = nullptr;
     QScrollBar* horizontalBar_ = nullptr;
     QScrollBar* verticalBar_ = nullptr;
     PictureBox* loadingPicture_ = nullptr;
@@ -94,7 +89,6 @@ private:
     QTimer* pendingDeletionTimer_ = nullptr;
     QTimer* headerTimer_ = nullptr;
     WheelHook* wheelHook_ = nullptr;
-    std::vector<std::unique_ptr<RowView>> rows_;
 };
 
 }  // namespace box

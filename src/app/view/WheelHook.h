@@ -3,6 +3,8 @@
 // list is there. It scrolls the list when the pointer lies strictly inside
 // the window and passes every event on.
 
+#include <vector>
+
 #include <QObject>
 
 #include "app/MainWindowModel.h"
@@ -17,6 +19,11 @@ public:
     WheelHook(QWidget* window, MainWindowModel& model, const ProgramList& list,
               WindowActions& actions);
 
+    // Also takes the wheel over a child that would scroll by its own rule
+    // (the scroll bars): the window's rule covers its whole rectangle, and
+    // the child's own scrolling is kept out.
+    void AlsoOn(QWidget* child);
+
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -24,6 +31,7 @@ private:
     MainWindowModel& model_;
     const ProgramList& list_;
     WindowActions& actions_;
+    std::vector<QObject*> children_;
 };
 
 }  // namespace box
