@@ -9,10 +9,10 @@
 
 #include "PeWriter.h"
 #include "TestDoubles.h"
-#include "catalog/CatalogParser.h"
-#include "catalog/ProgramIcon.h"
-#include "catalog/RowBuilder.h"
-#include "catalog/SortOrder.h"
+#include "app/CatalogRows.h"
+#include "app/ProgramIcon.h"
+#include "app/RowBuilder.h"
+#include "app/SortOrder.h"
 #include "catalog/VersionInfo.h"
 #include "settings/SettingsStore.h"
 #include "support/BoxFolder.h"
@@ -78,10 +78,10 @@ void ParseFullCatalog(benchmark::State& state) {
     SettingsStore settings(pump, dialogs);
     settings.open(JoinPath(box.dir.gbk(), Utf8ToGbk("汀芷·软件盒子.ini")));
     ProgramList list;
-    CatalogContext context{box.dir.path(), settings, list, pump, dialogs, {}};
+    CatalogContext context{box.dir.path(), settings, pump, dialogs, {}};
     Text source;
     for (auto _ : state) {
-        const int rows = ParseCatalog(box.catalog, context, source);
+        const int rows = ParseCatalogIntoList(box.catalog, context, list, source);
         SortProgramList(list, settings, pump, {});
         if (rows != kPrograms || list.find(1)->entry.status != kUpdateAvailable) {
             state.SkipWithError("catalog not parsed as expected");
@@ -104,13 +104,13 @@ void ParseInEmptyFolder(benchmark::State& state, const Text& catalog, int progra
     SettingsStore settings(pump, dialogs);
     settings.open(JoinPath(empty.gbk(), Utf8ToGbk("汀芷·软件盒子.ini")));
     ProgramList list;
-    CatalogContext context{empty.path(), settings, list, pump, dialogs, {}};
+    CatalogContext context{empty.path(), settings, pump, dialogs, {}};
     Text source;
     // Every start but the first finds the official order in the settings
     // already and only rewrites its values.
-    ParseCatalog(catalog, context, source);
+    ParseCatalogIntoList(catalog, context, list, source);
     for (auto _ : state) {
-        if (ParseCatalog(catalog, context, source) != programs ||
+        if (ParseCatalogIntoList(catalog, context, list, source) != programs ||
             list.find(programs)->entry.latestVersion.empty()) {
             state.SkipWithError("catalog not parsed as expected");
             break;

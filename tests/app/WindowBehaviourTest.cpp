@@ -14,7 +14,7 @@
 #include "app/RowHighlight.h"
 #include "app/RowMouse.h"
 #include "app/WindowLayout.h"
-#include "catalog/RowBuilder.h"
+#include "app/RowBuilder.h"
 #include "support/BoxFolder.h"
 #include "support/FileText.h"
 #include "FifoGuard.h"
