@@ -13,6 +13,7 @@
 #include "app/ProgramIcon.h"
 #include "app/RowBuilder.h"
 #include "app/SortOrder.h"
+#include "catalog/InstalledProgram.h"
 #include "catalog/VersionInfo.h"
 #include "settings/SettingsStore.h"
 #include "support/BoxFolder.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/RowBuilder.h"
+#include "catalog/EntryCaptions.h"
 
 namespace box {
 

@@ -1,7 +1,8 @@
 #include "app/RowBuilder.h"
 
 #include "app/ProgramIcon.h"
-#include "support/BoxFolder.h"
+#include "catalog/EntryCaptions.h"
+#include "catalog/InstalledProgram.h"
 
 namespace box {
 

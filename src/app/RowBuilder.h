@@ -5,8 +5,6 @@
 #include <filesystem>
 
 #include "app/ProgramRow.h"
-#include "catalog/EntryCaptions.h"
-#include "catalog/InstalledProgram.h"
 #include "support/Text.h"
 
 namespace box {

@@ -15,6 +15,7 @@
 #include "app/RowMouse.h"
 #include "app/WindowLayout.h"
 #include "app/RowBuilder.h"
+#include "catalog/EntryCaptions.h"
 #include "support/BoxFolder.h"
 #include "support/FileText.h"
 #include "FifoGuard.h"
