@@ -19,8 +19,8 @@ Text ReadLocalCatalog(const std::filesystem::path& boxFolder,
 }
 
 bool LoadLocalCatalog(const std::filesystem::path& boxFolder, SettingsStore& settings,
-                      ProgramList& list, EventPump& pump, Dialogs& dialogs,
-                      Text& boxDownloadSource, const std::filesystem::path& catalogFile) {
+                      ProgramList& list, EventPump& pump, Dialogs& dialogs, Text& boxDownloadSource,
+                      const std::filesystem::path& catalogFile) {
     static const Text kNoCatalog =
         "加载远程配置文件失败！请检查本软件是否被拦截网络访问！如果是，请添加信任，然后重新运行本软件！或咨询汀芷"_gbk;
     const Text text = ReadLocalCatalog(boxFolder, catalogFile);

@@ -29,8 +29,8 @@ Text ReadLocalCatalog(const std::filesystem::path& boxFolder,
 // it the parser says so. Either way it returns false: the box cannot go on.
 // boxDownloadSource receives "下载源" of section "盒子".
 bool LoadLocalCatalog(const std::filesystem::path& boxFolder, SettingsStore& settings,
-                      ProgramList& list, EventPump& pump, Dialogs& dialogs,
-                      Text& boxDownloadSource, const std::filesystem::path& catalogFile = {});
+                      ProgramList& list, EventPump& pump, Dialogs& dialogs, Text& boxDownloadSource,
+                      const std::filesystem::path& catalogFile = {});
 
 // The list's bottom edge: top + height of the last row's tutorial button; 0
 // for an empty list.

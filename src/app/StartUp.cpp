@@ -82,7 +82,8 @@ bool BoxProcess::OpenSettings() {
 // passes its own path. Anything else on the command line (a file dropped on
 // the box, say) is not the box's to delete.
 bool BoxProcess::IsUpdateProgram(const std::filesystem::path& path) const {
-    return path.filename() == kUpdateProgramName && SameFolder(path.parent_path(), config_.boxFolder);
+    return path.filename() == kUpdateProgramName &&
+           SameFolder(path.parent_path(), config_.boxFolder);
 }
 
 PendingDeletion BoxProcess::PendingDeletionTick() {
@@ -118,7 +119,8 @@ void BoxProcess::ExitCleanUp() {
 }
 
 std::filesystem::path BoxProcess::executablePath() const {
-    return std::filesystem::path(config_.boxFolder.native() + "/" + config_.executableName.native());
+    return std::filesystem::path(config_.boxFolder.native() + "/" +
+                                 config_.executableName.native());
 }
 
 std::filesystem::path BoxProcess::offlineShortcutPath() const {

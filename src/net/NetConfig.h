@@ -9,8 +9,8 @@
 namespace box {
 
 struct NetConfig {
-    // A PEM file of certificate authorities that HTTPS trusts instead of the
-    // system's (a test server's or a private installation's); "": the system's.
+    // A PEM file of certificate authorities for HTTPS, libcurl's CA file (a
+    // test server's or a private installation's); "": libcurl's default.
     std::string caFile{};
     // What a request's "IE" proxy stands for: the system proxy in the server
     // form of ProxySettings::Set; "": none, a direct connection.

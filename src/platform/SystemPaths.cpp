@@ -36,10 +36,12 @@ std::optional<std::filesystem::path> UserDirsDesktop(const std::filesystem::path
         constexpr std::string_view kKey = "XDG_DESKTOP_DIR";
         if (rest.substr(0, kKey.size()) != kKey) continue;
         rest.remove_prefix(kKey.size());
-        while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) rest.remove_prefix(1);
+        while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t'))
+            rest.remove_prefix(1);
         if (rest.empty() || rest.front() != '=') continue;
         rest.remove_prefix(1);
-        while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) rest.remove_prefix(1);
+        while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t'))
+            rest.remove_prefix(1);
         if (rest.empty() || rest.front() != '"') continue;
         rest.remove_prefix(1);
 

@@ -35,16 +35,16 @@ TEST(BoxConfigTest, TheBuildsDefaultsUnderAnEmptyEnvironment) {
 TEST(BoxConfigTest, TheEnvironmentPointsEverythingElsewhere) {
     test::TempDir dir;
     const std::string folder = dir.path().string();
-    const BoxConfig config = MakeBoxConfig(
-        Environment({
-            {"HOME", "/home/甲"},
-            {"XDG_CONFIG_HOME", folder + "/cfg"},
-            {kCatalogUrlVariable, "http://127.0.0.2:8080/box.txt"},
-            {kCatalogFileVariable, folder + "/汀芷·软件列表.ini"},
-            {kCaFileVariable, folder + "/ca.pem"},
-            {"http_proxy", "127.0.0.3:3128"},
-        }),
-        kExecutable);
+    const BoxConfig config =
+        MakeBoxConfig(Environment({
+                          {"HOME", "/home/甲"},
+                          {"XDG_CONFIG_HOME", folder + "/cfg"},
+                          {kCatalogUrlVariable, "http://127.0.0.2:8080/box.txt"},
+                          {kCatalogFileVariable, folder + "/汀芷·软件列表.ini"},
+                          {kCaFileVariable, folder + "/ca.pem"},
+                          {"http_proxy", "127.0.0.3:3128"},
+                      }),
+                      kExecutable);
     EXPECT_EQ(config.catalogUrl, "http://127.0.0.2:8080/box.txt");
     EXPECT_EQ(config.catalogFile, dir.path() / "汀芷·软件列表.ini");
     EXPECT_EQ(config.net.caFile, folder + "/ca.pem");
@@ -70,12 +70,12 @@ TEST(BoxConfigTest, TheProcessGivesItsObjectsWhatTheConfigurationSays) {
     test::ScriptedEventPump pump;
     test::ScriptedDialogs dialogs;
 
-    BoxConfig config = MakeBoxConfig(
-        Environment({
-            {"HOME", dir.path().string()},
-            {"http_proxy", "127.0.0.1:" + std::to_string(systemProxy.port())},
-        }),
-        dir.path() / "softbox");
+    BoxConfig config =
+        MakeBoxConfig(Environment({
+                          {"HOME", dir.path().string()},
+                          {"http_proxy", "127.0.0.1:" + std::to_string(systemProxy.port())},
+                      }),
+                      dir.path() / "softbox");
     BoxProcess process(config, pump, dialogs);
     EXPECT_EQ(process.boxFolder(), dir.path());
     EXPECT_EQ(process.executablePath(), dir.path() / "softbox");

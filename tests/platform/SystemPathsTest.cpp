@@ -116,15 +116,15 @@ TEST(SystemProxyTest, LowerCaseFirstAndOneEntryPerScheme) {
                                            {"https_proxy", "http://127.0.0.1:9"}})),
               "http=http://127.0.0.1:8080;https=http://127.0.0.1:9");
     // One proxy for both schemes stays in the plain form.
-    EXPECT_EQ(SystemProxyText(Environment({{"http_proxy", "127.0.0.1:3128"},
-                                           {"HTTPS_PROXY", "127.0.0.1:3128"}})),
+    EXPECT_EQ(SystemProxyText(Environment(
+                  {{"http_proxy", "127.0.0.1:3128"}, {"HTTPS_PROXY", "127.0.0.1:3128"}})),
               "127.0.0.1:3128");
     EXPECT_EQ(SystemProxyText(Environment({{"HTTP_PROXY", "127.0.0.2:80"}})), "127.0.0.2:80");
     EXPECT_EQ(SystemProxyText(Environment({{"https_proxy", "127.0.0.3:443"}})),
               "https=127.0.0.3:443");
     // The lower-case name wins; set to nothing it gives way to the upper-case one.
-    EXPECT_EQ(SystemProxyText(Environment({{"http_proxy", "127.0.0.1:1"},
-                                           {"HTTP_PROXY", "127.0.0.1:2"}})),
+    EXPECT_EQ(SystemProxyText(
+                  Environment({{"http_proxy", "127.0.0.1:1"}, {"HTTP_PROXY", "127.0.0.1:2"}})),
               "127.0.0.1:1");
     EXPECT_EQ(SystemProxyText(Environment({{"http_proxy", ""}, {"HTTP_PROXY", "127.0.0.1:2"}})),
               "127.0.0.1:2");

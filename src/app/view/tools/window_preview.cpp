@@ -1,8 +1,9 @@
 // Opens the main window on a catalog file without the rest of the box:
 //   window_preview [catalog.ini]
 // Without an argument it reads the catalog file that the configuration names
-// (SOFTBOX_CATALOG_FILE) or the offline copy in the folder of this executable. With SOFTBOX_PREVIEW_GRAB=picture.png it
-// saves a picture of the window once the list is built, and ends.
+// (SOFTBOX_CATALOG_FILE) or the offline copy in the folder of this executable. With
+// SOFTBOX_PREVIEW_GRAB=picture.png it saves a picture of the window once the list is built, and
+// ends.
 
 #include <clocale>
 
