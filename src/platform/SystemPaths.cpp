@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <optional>
 #include <string>
@@ -13,10 +14,47 @@ namespace box {
 
 namespace {
 
-// The value of XDG_DESKTOP_DIR in user-dirs.dirs. The file is written by
-// xdg-user-dirs-update and read as a shell script, but only two forms are
-// promised: "$HOME/relative" and "/absolute", with shell escapes inside the
-// quotes.
+void SkipBlanks(std::string_view& text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+}
+
+bool Consume(std::string_view& text, std::string_view prefix) {
+    if (!text.starts_with(prefix)) return false;
+    text.remove_prefix(prefix.size());
+    return true;
+}
+
+// The folder that one line of user-dirs.dirs sets XDG_DESKTOP_DIR to. The
+// file is written by xdg-user-dirs-update and read as a shell script, but
+// only two forms are promised: "$HOME/relative" and "/absolute", with shell
+// escapes inside the quotes. nullopt for every other line.
+std::optional<std::filesystem::path> DesktopLine(std::string_view line,
+                                                 const std::filesystem::path& home) {
+    SkipBlanks(line);
+    if (!Consume(line, "XDG_DESKTOP_DIR")) return std::nullopt;
+    SkipBlanks(line);
+    if (!Consume(line, "=")) return std::nullopt;
+    SkipBlanks(line);
+    if (!Consume(line, "\"")) return std::nullopt;
+    const bool relative = Consume(line, "$HOME");
+    if (relative) {
+        // "$HOMEWARD" would be some other variable.
+        if (!Consume(line, "/") && !line.starts_with('"')) return std::nullopt;
+    } else if (!line.starts_with('/')) {
+        return std::nullopt;
+    }
+    std::string value;
+    for (std::size_t i = 0;; ++i) {
+        if (i >= line.size()) return std::nullopt;  // no closing quote
+        if (line[i] == '"') break;
+        if (line[i] == '\\' && i + 1 < line.size()) ++i;
+        value += line[i];
+    }
+    if (!relative) return std::filesystem::path(value);
+    if (home.empty()) return std::nullopt;
+    return value.empty() ? home : home / value;
+}
+
 std::optional<std::filesystem::path> UserDirsDesktop(const std::filesystem::path& file,
                                                      const std::filesystem::path& home) {
     // A small file of the user's own; anything but a regular file is skipped.
@@ -24,58 +62,12 @@ std::optional<std::filesystem::path> UserDirsDesktop(const std::filesystem::path
     const std::optional<std::string> text = ReadFileBytes(file, kMaxSize);
     if (!text) return std::nullopt;
     std::optional<std::filesystem::path> found;
-    std::size_t start = 0;
-    while (start < text->size()) {
-        std::size_t end = text->find('\n', start);
-        if (end == std::string::npos) end = text->size();
-        const std::string_view line = std::string_view(*text).substr(start, end - start);
+    for (std::size_t start = 0; start < text->size();) {
+        std::size_t end = std::min(text->find('\n', start), text->size());
+        // A later line wins, as in the shell that reads the file.
+        if (auto desktop = DesktopLine(std::string_view(*text).substr(start, end - start), home))
+            found = std::move(desktop);
         start = end + 1;
-        std::size_t at = line.find_first_not_of(" \t");
-        if (at == std::string::npos) continue;
-        std::string_view rest = line.substr(at);
-        constexpr std::string_view kKey = "XDG_DESKTOP_DIR";
-        if (rest.substr(0, kKey.size()) != kKey) continue;
-        rest.remove_prefix(kKey.size());
-        while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t'))
-            rest.remove_prefix(1);
-        if (rest.empty() || rest.front() != '=') continue;
-        rest.remove_prefix(1);
-        while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t'))
-            rest.remove_prefix(1);
-        if (rest.empty() || rest.front() != '"') continue;
-        rest.remove_prefix(1);
-
-        bool relative = false;
-        if (rest.substr(0, 5) == "$HOME") {
-            rest.remove_prefix(5);
-            if (!rest.empty() && rest.front() == '/') {
-                rest.remove_prefix(1);
-            } else if (rest.empty() || rest.front() != '"') {
-                continue;  // "$HOMEx": some other variable
-            }
-            relative = true;
-        } else if (rest.empty() || rest.front() != '/') {
-            continue;
-        }
-        std::string value;
-        bool closed = false;
-        for (std::size_t i = 0; i < rest.size(); ++i) {
-            if (rest[i] == '"') {
-                closed = true;
-                break;
-            }
-            if (rest[i] == '\\' && i + 1 < rest.size()) ++i;
-            value += rest[i];
-        }
-        if (!closed) continue;
-        if (!relative) {
-            found = std::filesystem::path(value);
-        } else if (home.empty()) {
-            found = std::nullopt;
-        } else {
-            found = value.empty() ? home : home / value;
-        }
-        // A later line overrides an earlier one, as in the shell.
     }
     return found;
 }
@@ -87,14 +79,6 @@ std::filesystem::path ExecutablePath() {
     ssize_t n = ::readlink("/proc/self/exe", buffer, PATH_MAX);
     if (n <= 0) return std::filesystem::current_path() / "softbox";
     return std::filesystem::path(std::string(buffer, static_cast<std::size_t>(n)));
-}
-
-std::filesystem::path ExecutableFolder() {
-    return ExecutablePath().parent_path();
-}
-
-std::filesystem::path ExecutableName() {
-    return ExecutablePath().filename();
 }
 
 std::filesystem::path HomeFolder(const Environment& environment) {

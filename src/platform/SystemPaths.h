@@ -11,9 +11,6 @@ namespace box {
 // The running executable, exactly as the file system has it; when the
 // system cannot tell, "softbox" in the current folder.
 std::filesystem::path ExecutablePath();
-// Its folder and its file name.
-std::filesystem::path ExecutableFolder();
-std::filesystem::path ExecutableName();
 
 // $HOME, else the home folder of the user database; "" when neither has one.
 std::filesystem::path HomeFolder(const Environment& environment);
