@@ -32,6 +32,8 @@ struct BoxConfig {
     std::filesystem::path registryFile{};
     // The user's desktop, where shortcuts go; "" without a home.
     std::filesystem::path desktopFolder{};
+    // The share-link services' hosts join these when the resolvers need
+    // them, with a build-time default and a variable each, as the catalog.
 };
 
 // The catalog URL the build was made with.
