@@ -45,6 +45,7 @@
 
 #include "PeWriter.h"
 #include "TestDoubles.h"
+#include "app/BoxConfig.h"
 #include "app/ListLoading.h"
 #include "app/view/MainWindow.h"
 #include "app/view/QtDialogs.h"

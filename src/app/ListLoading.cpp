@@ -1,7 +1,5 @@
 #include "app/ListLoading.h"
 
-#include <cstdlib>
-
 #include "app/CatalogRows.h"
 #include "app/SortOrder.h"
 #include "support/BoxFolder.h"
@@ -14,20 +12,18 @@ std::filesystem::path OfflineCatalogPath(const std::filesystem::path& boxFolder)
     return JoinPath(boxFolder, kName);
 }
 
-Text ReadLocalCatalog(const std::filesystem::path& boxFolder) {
-    const char* named = std::getenv(kCatalogFileVariable);
-    // A path given on the command line of a shell is in the locale's
-    // encoding (UTF-8 here), not in the box's GBK: open it as it is.
-    if (named && *named) return ReadFileText(std::filesystem::path(named));
+Text ReadLocalCatalog(const std::filesystem::path& boxFolder,
+                      const std::filesystem::path& catalogFile) {
+    if (!catalogFile.empty()) return ReadFileText(catalogFile);
     return ReadFileText(OfflineCatalogPath(boxFolder));
 }
 
 bool LoadLocalCatalog(const std::filesystem::path& boxFolder, SettingsStore& settings,
-                      ProgramList& list, EventPump& pump, Dialogs& dialogs,
-                      Text& boxDownloadSource) {
+                      ProgramList& list, EventPump& pump, Dialogs& dialogs, Text& boxDownloadSource,
+                      const std::filesystem::path& catalogFile) {
     static const Text kNoCatalog =
         "加载远程配置文件失败！请检查本软件是否被拦截网络访问！如果是，请添加信任，然后重新运行本软件！或咨询汀芷"_gbk;
-    const Text text = ReadLocalCatalog(boxFolder);
+    const Text text = ReadLocalCatalog(boxFolder, catalogFile);
     if (text.empty()) {
         list.clear();
         list.Changed();

@@ -18,13 +18,19 @@ bool SameFolder(const std::filesystem::path& a, const std::filesystem::path& b) 
 
 }  // namespace
 
+BoxProcess::BoxProcess(BoxConfig config, EventPump& pump, Dialogs& dialogs)
+    : settings(std::make_unique<SettingsStore>(pump, dialogs)),
+      downloadRequest(std::make_unique<HttpRequest>(pump, config.net)),
+      catalogRequest(std::make_unique<HttpRequest>(pump, config.net)),
+      config_(std::move(config)) {
+    settings->setRegistryFile(config_.registryFile);
+}
+
 BoxProcess::BoxProcess(std::filesystem::path boxFolder, std::filesystem::path executableName,
                        EventPump& pump, Dialogs& dialogs)
-    : settings(std::make_unique<SettingsStore>(pump, dialogs)),
-      downloadRequest(std::make_unique<HttpRequest>(pump)),
-      catalogRequest(std::make_unique<HttpRequest>(pump)),
-      boxFolder_(std::move(boxFolder)),
-      executableName_(std::move(executableName)) {}
+    : BoxProcess(
+          BoxConfig{.boxFolder = std::move(boxFolder), .executableName = std::move(executableName)},
+          pump, dialogs) {}
 
 BoxProcess::~BoxProcess() {
     ExitCleanUp();
@@ -60,7 +66,7 @@ ShortcutRepair BoxProcess::RepairOfflineShortcut() {
     const std::filesystem::path lnk = offlineShortcutPath();
     // A shortcut holds its target as GBK text, joined the box's way: the
     // same text at every start, so a shortcut once written is kept.
-    const Text exe = JoinPath(FromFsPath(boxFolder_), FromFsPath(executableName_));
+    const Text exe = JoinPath(FromFsPath(config_.boxFolder), FromFsPath(config_.executableName));
     if (ReadShortcutTarget(lnk) == exe) return ShortcutRepair::kKept;
     ShortcutOptions options;
     options.arguments = Text(kOfflineArgument);
@@ -76,7 +82,8 @@ bool BoxProcess::OpenSettings() {
 // passes its own path. Anything else on the command line (a file dropped on
 // the box, say) is not the box's to delete.
 bool BoxProcess::IsUpdateProgram(const std::filesystem::path& path) const {
-    return path.filename() == kUpdateProgramName && SameFolder(path.parent_path(), boxFolder_);
+    return path.filename() == kUpdateProgramName &&
+           SameFolder(path.parent_path(), config_.boxFolder);
 }
 
 PendingDeletion BoxProcess::PendingDeletionTick() {
@@ -112,17 +119,18 @@ void BoxProcess::ExitCleanUp() {
 }
 
 std::filesystem::path BoxProcess::executablePath() const {
-    return std::filesystem::path(boxFolder_.native() + "/" + executableName_.native());
+    return std::filesystem::path(config_.boxFolder.native() + "/" +
+                                 config_.executableName.native());
 }
 
 std::filesystem::path BoxProcess::offlineShortcutPath() const {
     static const Text name = "离线模式启动盒子.lnk"_gbk;
-    return JoinPath(boxFolder_, name);
+    return JoinPath(config_.boxFolder, name);
 }
 
 std::filesystem::path BoxProcess::settingsPath() const {
     static const Text name = "汀芷·软件盒子.ini"_gbk;
-    return JoinPath(boxFolder_, name);
+    return JoinPath(config_.boxFolder, name);
 }
 
 std::vector<std::string> CommandLineArguments(int argc, const char* const* argv) {

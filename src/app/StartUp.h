@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/BoxConfig.h"
 #include "app/ProgramRow.h"
 #include "net/HttpRequest.h"
 #include "settings/SettingsStore.h"
@@ -44,8 +45,11 @@ public:
     static constexpr const char* kOfflineArgument = "lxms";
     static constexpr const char* kUpdateProgramName = "upbox.exe";
 
-    // boxFolder: the executable's folder, and its file name, exactly as the
-    // file system has them (they may hold characters that GBK lacks).
+    // The box folder and executable of config, exactly as the file system
+    // has them (they may hold characters that GBK lacks); the settings store
+    // and the HTTP objects get what config says for them.
+    BoxProcess(BoxConfig config, EventPump& pump, Dialogs& dialogs);
+    // Everything else as an empty environment leaves it.
     BoxProcess(std::filesystem::path boxFolder, std::filesystem::path executableName,
                EventPump& pump, Dialogs& dialogs);
     // GBK text would reach the file system as if it were UTF-8.
@@ -73,7 +77,8 @@ public:
     std::filesystem::path executablePath() const;
     std::filesystem::path offlineShortcutPath() const;
     std::filesystem::path settingsPath() const;
-    const std::filesystem::path& boxFolder() const { return boxFolder_; }
+    const std::filesystem::path& boxFolder() const { return config_.boxFolder; }
+    const BoxConfig& config() const { return config_; }
 
     bool offlineMode = false;
     std::filesystem::path pendingDeletePath;
@@ -86,8 +91,7 @@ public:
 private:
     bool IsUpdateProgram(const std::filesystem::path& path) const;
 
-    std::filesystem::path boxFolder_;
-    std::filesystem::path executableName_;
+    BoxConfig config_;
     bool cleanedUp_ = false;
 };
 

@@ -55,7 +55,8 @@ std::string_view AsChars(const Bytes& bytes) {
 
 }  // namespace
 
-HttpRequest::HttpRequest(EventPump& pump) : pump_(&pump) {
+HttpRequest::HttpRequest(EventPump& pump, NetConfig config)
+    : pump_(&pump), config_(std::move(config)) {
     Create();
 }
 
@@ -84,7 +85,7 @@ void HttpRequest::Recreate() {
 }
 
 void HttpRequest::Create() {
-    session_ = HttpSession::Create();
+    session_ = HttpSession::Create(config_.caFile);
 }
 
 bool HttpRequest::Open(const Text& method, Text& url, bool async) {
@@ -245,7 +246,7 @@ bool HttpRequest::Perform(const Text& url, const FetchOptions& o, double timeout
     }
 
     if (!o.proxy.empty() && o.proxy != "-1") {
-        Text server = o.proxy == "IE" ? SystemProxyText() : o.proxy;
+        Text server = o.proxy == "IE" ? config_.systemProxy : o.proxy;
         pump_->ProcessPendingEvents();
         if (!StillCurrent(session, id)) return false;
         if (!server.empty()) {

@@ -14,6 +14,7 @@
 
 #include "net/Charset.h"
 #include "net/HttpSession.h"
+#include "net/NetConfig.h"
 #include "net/ProxySettings.h"
 #include "support/Text.h"
 
@@ -56,8 +57,9 @@ public:
     static constexpr const char* kFormContentType = "application/x-www-form-urlencoded";
 
     // The object comes with its service object. Asynchronous waits and the
-    // proxy step let the pump's events run.
-    explicit HttpRequest(EventPump& pump);
+    // proxy step let the pump's events run. config holds what the box's
+    // configuration decided for every request (CA file, system proxy).
+    explicit HttpRequest(EventPump& pump, NetConfig config = {});
     virtual ~HttpRequest();
     HttpRequest(const HttpRequest& other);
     HttpRequest& operator=(const HttpRequest& other);
@@ -119,6 +121,7 @@ private:
     bool StillCurrent(const std::shared_ptr<HttpSession>& session, std::uint64_t id) const;
 
     EventPump* pump_;
+    NetConfig config_;
     std::shared_ptr<HttpSession> session_;
     Text storedCookies_;
 };

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <system_error>
 #include <utility>
 
@@ -84,7 +83,7 @@ struct HttpSessionCallbacks {
     }
 };
 
-std::shared_ptr<HttpSession> HttpSession::Create() {
+std::shared_ptr<HttpSession> HttpSession::Create(const std::string& caFile) {
     static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
     if (!initialised) return nullptr;
     CURL* easy = curl_easy_init();
@@ -94,10 +93,11 @@ std::shared_ptr<HttpSession> HttpSession::Create() {
         if (multi) curl_multi_cleanup(multi);
         return nullptr;
     }
-    return std::shared_ptr<HttpSession>(new HttpSession(easy, multi));
+    return std::shared_ptr<HttpSession>(new HttpSession(easy, multi, caFile));
 }
 
-HttpSession::HttpSession(CURL* easy, CURLM* multi) : easy_(easy), multi_(multi) {
+HttpSession::HttpSession(CURL* easy, CURLM* multi, const std::string& caFile)
+    : easy_(easy), multi_(multi), caFile_(caFile) {
     curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
     // An empty cookie file switches on the handle's own in-memory jar.
     curl_easy_setopt(easy_, CURLOPT_COOKIEFILE, "");
@@ -113,10 +113,7 @@ HttpSession::HttpSession(CURL* easy, CURLM* multi) : easy_(easy), multi_(multi) 
     curl_easy_setopt(easy_, CURLOPT_PREREQFUNCTION, &HttpSessionCallbacks::OnConnected);
     curl_easy_setopt(easy_, CURLOPT_PREREQDATA, this);
     // Test servers and private installations bring their own authority.
-    if (const char* ca = std::getenv("SOFTBOX_CA_FILE"); ca && *ca) {
-        caFile_ = ca;
-        curl_easy_setopt(easy_, CURLOPT_CAINFO, caFile_.c_str());
-    }
+    if (!caFile_.empty()) curl_easy_setopt(easy_, CURLOPT_CAINFO, caFile_.c_str());
 }
 
 HttpSession::~HttpSession() {

@@ -19,6 +19,7 @@
 #include <variant>
 #include <vector>
 
+#include "net/NetConfig.h"
 #include "net/ProxySettings.h"
 #include "net/ResponseHead.h"
 #include "support/Text.h"
@@ -54,8 +55,8 @@ constexpr int kOptionEnableHttp11 = 17;    // 0/1, default 1; 0 speaks HTTP/1.0
 
 class HttpSession : public std::enable_shared_from_this<HttpSession> {
 public:
-    // nullptr when libcurl cannot make a handle.
-    static std::shared_ptr<HttpSession> Create();
+    // nullptr when libcurl cannot make a handle. caFile: see NetConfig.
+    static std::shared_ptr<HttpSession> Create(const std::string& caFile = {});
     ~HttpSession();
     HttpSession(const HttpSession&) = delete;
     HttpSession& operator=(const HttpSession&) = delete;
@@ -109,7 +110,7 @@ private:
     enum class State { kIdle, kOpened, kInFlight, kDone, kFailed };
     using Clock = std::chrono::steady_clock;
 
-    HttpSession(CURL* easy, CURLM* multi);
+    HttpSession(CURL* easy, CURLM* multi, const std::string& caFile);
     bool Configure(std::string_view body);
     bool Drive(EventPump* pump, const Clock::time_point* deadline);
     void CollectResult();

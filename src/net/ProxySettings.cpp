@@ -1,6 +1,5 @@
 #include "net/ProxySettings.h"
 
-#include <cstdlib>
 #include <vector>
 
 #include "net/HttpWire.h"
@@ -65,19 +64,6 @@ bool ProxySettings::Set(int setting, const Text& server, const Text& bypass) {
 
 const std::string& ProxySettings::For(std::string_view url) const {
     return IsHttpsUrl(url) ? https_ : http_;
-}
-
-Text SystemProxyText() {
-    auto fromEnvironment = [](const char* lower, const char* upper) -> Text {
-        const char* v = std::getenv(lower);
-        if (!v || !*v) v = std::getenv(upper);
-        return v ? Text(v) : Text();
-    };
-    Text http = fromEnvironment("http_proxy", "HTTP_PROXY");
-    Text https = fromEnvironment("https_proxy", "HTTPS_PROXY");
-    if (https.empty() || https == http) return http;
-    if (http.empty()) return "https=" + https;
-    return "http=" + http + ";https=" + https;
 }
 
 }  // namespace box

@@ -1,6 +1,6 @@
 #pragma once
 // Which proxy a request goes through, set the way the service object's
-// SetProxy takes it, and the system proxy of this platform.
+// SetProxy takes it.
 
 #include <string>
 #include <string_view>
@@ -33,9 +33,5 @@ private:
     std::string https_;
     std::string noProxy_;
 };
-
-// The system proxy in the server form above, from http_proxy / HTTP_PROXY and
-// https_proxy / HTTPS_PROXY; "" when none is set.
-Text SystemProxyText();
 
 }  // namespace box

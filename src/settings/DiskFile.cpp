@@ -7,30 +7,11 @@
 #include <unistd.h>
 #include <vector>
 
+#include "platform/FileLock.h"
+
 namespace box {
 
 namespace {
-
-// Locks on the open file description, not on the process: a second store
-// in the same process is refused as well, and closing some other descriptor
-// of the same file does not silently drop the lock.
-#ifdef F_OFD_SETLK
-constexpr int kSetLock = F_OFD_SETLK;
-constexpr int kGetLock = F_OFD_GETLK;
-#else
-constexpr int kSetLock = F_SETLK;
-constexpr int kGetLock = F_GETLK;
-#endif
-
-struct flock WholeFileWriteLock() {
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = 0;
-    lock.l_len = 0;
-    lock.l_pid = 0;
-    return lock;
-}
 
 bool ReadAt(int fd, std::size_t offset, char* data, std::size_t count, std::size_t* got) {
     *got = 0;
@@ -58,9 +39,9 @@ std::unique_ptr<DiskFile> DiskFile::Open(const std::filesystem::path& path, bool
         ::close(fd);
         return nullptr;
     }
-    struct flock lock = WholeFileWriteLock();
-    if (::fcntl(fd, kSetLock, &lock) != 0) {
-        if (lockConflict) *lockConflict = (errno == EAGAIN || errno == EACCES);
+    const FileLockResult locked = LockWholeFile(fd);
+    if (locked != FileLockResult::kLocked) {
+        if (lockConflict) *lockConflict = locked == FileLockResult::kHeldByOther;
         ::close(fd);
         return nullptr;
     }
@@ -70,8 +51,7 @@ std::unique_ptr<DiskFile> DiskFile::Open(const std::filesystem::path& path, bool
 bool DiskFile::IsLockedByOther(const std::filesystem::path& path) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) return false;
-    struct flock lock = WholeFileWriteLock();
-    bool locked = ::fcntl(fd, kGetLock, &lock) == 0 && lock.l_type != F_UNLCK;
+    const bool locked = IsWholeFileLocked(fd);
     ::close(fd);
     return locked;
 }

@@ -113,11 +113,11 @@ public:
 
     Text getPath() const { return path_; }
 
-    // Registry mode keeps its values in this INI file. By default
-    // $XDG_CONFIG_HOME/softbox/registry.ini (or ~/.config/softbox/...).
+    // Registry mode keeps its values in this INI file, which the box's
+    // configuration names. Without one, registry writes fail and reads
+    // find nothing.
     void setRegistryFile(std::filesystem::path file) { registryFile_ = std::move(file); }
-    std::filesystem::path registryFile() const;
-    static std::filesystem::path DefaultRegistryFile();
+    const std::filesystem::path& registryFile() const { return registryFile_; }
 
     // State, for callers and tests that need to look.
     int mode() const { return mode_; }

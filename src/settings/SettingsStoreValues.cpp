@@ -1,11 +1,6 @@
 // Typed values of the current section, binary values in files of their own,
 // and the registry mode.
 
-#include <pwd.h>
-#include <unistd.h>
-
-#include <cstdlib>
-
 #include "settings/SettingsCodec.h"
 #include "settings/SettingsStore.h"
 #include "support/BoxFolder.h"
@@ -35,27 +30,6 @@ void SettingsStore::selectSection(const Text& name) {
     if (dot != Text::npos) stem.resize(dot);
     section_ = name;
     registryPrefix_ = root + stem + "\\" + name + "\\";
-}
-
-std::filesystem::path SettingsStore::DefaultRegistryFile() {
-    std::filesystem::path base;
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg && *xdg == '/') {
-        base = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        if (!home || !*home) {
-            struct passwd* pw = ::getpwuid(::getuid());
-            home = pw ? pw->pw_dir : nullptr;
-        }
-        if (!home || !*home) return {};
-        base = std::filesystem::path(home) / ".config";
-    }
-    return base / "softbox" / "registry.ini";
-}
-
-std::filesystem::path SettingsStore::registryFile() const {
-    return registryFile_.empty() ? DefaultRegistryFile() : registryFile_;
 }
 
 bool SettingsStore::typedWrite(const Text& key, const Text& encoded) {

@@ -1,9 +1,5 @@
 #include "support/BoxFolder.h"
 
-#include <unistd.h>
-
-#include <climits>
-
 namespace box {
 
 namespace {
@@ -15,13 +11,6 @@ std::size_t LastSeparator(const Text& path) {
         if (path[i] == '\\' || path[i] == '/') last = i;
     }
     return last;
-}
-
-std::filesystem::path ExecutablePath() {
-    char buffer[PATH_MAX + 1];
-    ssize_t n = readlink("/proc/self/exe", buffer, PATH_MAX);
-    if (n <= 0) return std::filesystem::current_path() / "softbox";
-    return std::filesystem::path(std::string(buffer, static_cast<std::size_t>(n)));
 }
 
 }  // namespace
@@ -55,14 +44,6 @@ Text FileNamePart(const Text& path) {
 Text FolderPart(const Text& path) {
     std::size_t sep = LastSeparator(path);
     return sep == Text::npos ? Text() : path.substr(0, sep);
-}
-
-std::filesystem::path ExecutableFolder() {
-    return ExecutablePath().parent_path();
-}
-
-std::filesystem::path ExecutableName() {
-    return ExecutablePath().filename();
 }
 
 }  // namespace box

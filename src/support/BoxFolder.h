@@ -1,6 +1,6 @@
 #pragma once
-// The box folder (directory of the running executable) and the mapping of the
-// box's GBK paths to file-system paths.
+// The mapping of the box's GBK paths to file-system paths, and names joined
+// onto the box folder (the directory of the running executable).
 //
 // Inside the box, paths are GBK text built the way the box always builds them:
 // folder + "\" + name. On this platform a "\" is a folder separator, and the
@@ -36,10 +36,5 @@ std::filesystem::path JoinPath(const std::filesystem::path& folder, const Text& 
 Text FileNamePart(const Text& path);
 // Text before the last "\" or "/", or "" when there is none.
 Text FolderPart(const Text& path);
-
-// The directory of the running executable, and the executable's file name,
-// exactly as the file system has them.
-std::filesystem::path ExecutableFolder();
-std::filesystem::path ExecutableName();
 
 }  // namespace box

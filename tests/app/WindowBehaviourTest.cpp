@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/HeaderAnimation.h"
+#include "app/BoxConfig.h"
 #include "app/ListLoading.h"
 #include "app/MainWindowModel.h"
 #include "app/NameCaptionParts.h"
@@ -319,20 +320,22 @@ TEST(ListLoadingTest, ReadsTheNamedCatalogFileOrTheOfflineCopy) {
     ASSERT_TRUE(WriteFileText(OfflineCatalogPath(folder), offline));
     EXPECT_EQ(OfflineCatalogPath(folder), folder / "汀芷·软件列表.ini");
 
-    unsetenv(kCatalogFileVariable);
     EXPECT_EQ(ReadLocalCatalog(folder), offline);
 
     // A named file wins, and like every text file it ends at a zero byte.
     const auto named = dir.path() / "demo catalog.ini";
     ASSERT_TRUE(WriteFileBytes(FromFsPath(named), std::string("[a]\0rest", 8)));
-    setenv(kCatalogFileVariable, named.c_str(), 1);
-    EXPECT_EQ(ReadLocalCatalog(folder), "[a]");
-    setenv(kCatalogFileVariable, (dir.path() / "missing.ini").c_str(), 1);
-    EXPECT_EQ(ReadLocalCatalog(folder), "");
-    // Set but empty counts as not set.
-    setenv(kCatalogFileVariable, "", 1);
-    EXPECT_EQ(ReadLocalCatalog(folder), offline);
-    unsetenv(kCatalogFileVariable);
+    EXPECT_EQ(ReadLocalCatalog(folder, named), "[a]");
+    EXPECT_EQ(ReadLocalCatalog(folder, dir.path() / "missing.ini"), "");
+    EXPECT_EQ(ReadLocalCatalog(folder, {}), offline);
+
+    // The catalog file of the configuration, set but empty, counts as not set.
+    const std::filesystem::path exe = folder / "softbox";
+    const BoxConfig fromEnvironment =
+        MakeBoxConfig(Environment({{kCatalogFileVariable, named.string()}}), exe);
+    EXPECT_EQ(ReadLocalCatalog(folder, fromEnvironment.catalogFile), "[a]");
+    const BoxConfig setEmpty = MakeBoxConfig(Environment({{kCatalogFileVariable, ""}}), exe);
+    EXPECT_EQ(ReadLocalCatalog(folder, setEmpty.catalogFile), offline);
 
     ProgramList list;
     EXPECT_EQ(ListBottom(list), 0);
@@ -347,7 +350,6 @@ TEST(ListLoadingTest, AFifoInsteadOfTheCatalogIsNoCatalog) {
     test::TempDir dir;
     const std::filesystem::path fifo = OfflineCatalogPath(dir.path());
     ASSERT_TRUE(test::MakeFifo(fifo));
-    unsetenv(kCatalogFileVariable);
     test::ScriptedEventPump pump;
     test::ScriptedDialogs dialogs;
     SettingsStore settings(pump, dialogs);
@@ -357,9 +359,7 @@ TEST(ListLoadingTest, AFifoInsteadOfTheCatalogIsNoCatalog) {
     EXPECT_TRUE(test::ReturnsWithoutAWriter(fifo, [&] {
         text = ReadLocalCatalog(dir.path());
         loaded = LoadLocalCatalog(dir.path(), settings, list, pump, dialogs, source);
-        setenv(kCatalogFileVariable, fifo.c_str(), 1);
-        named = ReadLocalCatalog(dir.path() / "elsewhere");
-        unsetenv(kCatalogFileVariable);
+        named = ReadLocalCatalog(dir.path() / "elsewhere", fifo);
     }));
     EXPECT_EQ(text, "");
     EXPECT_EQ(named, "");

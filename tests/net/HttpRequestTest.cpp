@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <optional>
 
 #include "LoopbackServer.h"
@@ -15,30 +14,6 @@ namespace {
 using test::Answer;
 using test::LoopbackServer;
 using test::RawHttpServer;
-
-// Sets an environment variable for one scope and puts the old value back.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value) {
-            setenv(name, value, 1);
-        } else {
-            unsetenv(name);
-        }
-    }
-    ~ScopedEnv() {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 // The server is declared first so that the request object, and with it its
 // open connection, goes away before the server stops.
@@ -378,7 +353,11 @@ TEST_F(HttpRequestTest, ProxyTextSystemProxyAndMinusOne) {
     LoopbackServer systemProxy;
     ASSERT_TRUE(proxy.ok() && systemProxy.ok());
     // Declared after the proxies, so its connections close before they stop.
-    HttpRequest viaProxy(pump);
+    const NetConfig withSystemProxy{
+        .systemProxy = "http=http://127.0.0.1:" + std::to_string(systemProxy.port()) +
+                       ";https=http://127.0.0.1:9"};
+    HttpRequest viaProxy(pump, withSystemProxy);
+    HttpRequest withoutSystemProxy(pump);
     server.SetAnswer("/p", {200, "direct"});
     const std::string url = server.Url("/p");
     const std::string proxyAddress = "127.0.0.1:" + std::to_string(proxy.port());
@@ -392,30 +371,18 @@ TEST_F(HttpRequestTest, ProxyTextSystemProxyAndMinusOne) {
     EXPECT_EQ(proxy.RequestCount(), 3u);
     EXPECT_EQ(server.RequestCount(), 0u);
 
-    {
-        ScopedEnv lower("http_proxy",
-                        ("http://127.0.0.1:" + std::to_string(systemProxy.port())).c_str());
-        ScopedEnv upper("HTTP_PROXY", nullptr);
-        ScopedEnv secure("https_proxy", "http://127.0.0.1:9");
-        ScopedEnv secureUpper("HTTPS_PROXY", nullptr);
-        EXPECT_EQ(SystemProxyText(), "http=http://127.0.0.1:" + std::to_string(systemProxy.port()) +
-                                         ";https=http://127.0.0.1:9");
-        viaProxy.FetchText(url, {.proxy = "IE"});
-        EXPECT_EQ(systemProxy.RequestCount(), 1u);
-    }
-    {
-        ScopedEnv lower("http_proxy", nullptr);
-        ScopedEnv upper("HTTP_PROXY", nullptr);
-        ScopedEnv secure("https_proxy", nullptr);
-        ScopedEnv secureUpper("HTTPS_PROXY", nullptr);
-        EXPECT_EQ(SystemProxyText(), "");
-        // No system proxy: back to direct.
-        EXPECT_EQ(viaProxy.FetchText(url, {.proxy = "IE"}), "direct");
-        EXPECT_EQ(server.RequestCount(), 1u);
-    }
+    // "IE": the system proxy of the configuration, for the URL's scheme.
+    viaProxy.FetchText(url, {.proxy = "IE"});
+    EXPECT_EQ(systemProxy.RequestCount(), 1u);
+    EXPECT_EQ(systemProxy.LastRequest().target, url);
+    // No system proxy: back to direct.
+    withoutSystemProxy.FetchText(url, {.proxy = proxyAddress});
+    EXPECT_EQ(proxy.RequestCount(), 4u);
+    EXPECT_EQ(withoutSystemProxy.FetchText(url, {.proxy = "IE"}), "direct");
+    EXPECT_EQ(server.RequestCount(), 1u);
     // The per-scheme form picks the entry for the URL's scheme.
     viaProxy.FetchText(url, {.proxy = "https=127.0.0.1:9;http=" + proxyAddress});
-    EXPECT_EQ(proxy.RequestCount(), 4u);
+    EXPECT_EQ(proxy.RequestCount(), 5u);
 }
 
 TEST_F(HttpRequestTest, EventsThatReuseTheObjectDuringTheWaitOwnTheAnswer) {
@@ -516,16 +483,17 @@ TEST(HttpRequestTls, HttpsWithTheConfiguredAuthorityOnly) {
     NullEventPump pump;
 
     {
-        ScopedEnv ca("SOFTBOX_CA_FILE", tls.caCertificate.c_str());
-        HttpRequest trusting(pump);
+        HttpRequest trusting(pump, {.caFile = tls.caCertificate.string()});
+        EXPECT_EQ(trusting.FetchText(server.Url("/s")), "secret");
+        // A new service object keeps the configured authority.
+        trusting.Recreate();
         EXPECT_EQ(trusting.FetchText(server.Url("/s")), "secret");
     }
     {
-        ScopedEnv ca("SOFTBOX_CA_FILE", nullptr);
         HttpRequest strict(pump);
         EXPECT_EQ(strict.FetchText(server.Url("/s")), "");
     }
-    EXPECT_EQ(server.RequestCount(), 1u);
+    EXPECT_EQ(server.RequestCount(), 2u);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 // values in files of their own.
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <iterator>
 #include <limits>
@@ -121,16 +120,14 @@ TEST(SettingsValuesTest, RegistryModeKeepsValuesInAPerUserFile) {
     EXPECT_TRUE(other.readBool(G("非首次使用")));
     EXPECT_EQ(other.readNumber("missing", 4), 4);
 
-    // Without a setter: $XDG_CONFIG_HOME, else ~/.config.
-    std::string savedXdg = std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "";
-    std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
-    setenv("XDG_CONFIG_HOME", "/x/cfg", 1);
-    EXPECT_EQ(SettingsStore::DefaultRegistryFile(), "/x/cfg/softbox/registry.ini");
-    unsetenv("XDG_CONFIG_HOME");
-    setenv("HOME", "/x/home", 1);
-    EXPECT_EQ(SettingsStore::DefaultRegistryFile(), "/x/home/.config/softbox/registry.ini");
-    if (!savedXdg.empty()) setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
-    if (!savedHome.empty()) setenv("HOME", savedHome.c_str(), 1);
+    // Without a registry file, registry writes fail and reads find nothing.
+    SettingsStore homeless(env.pump, env.dialogs);
+    homeless.open(G("汀芷·软件盒子.ini"), SettingsStore::kRegistryMode);
+    homeless.selectSection(G("基本配置"));
+    EXPECT_FALSE(homeless.writeNumber("n", 5));
+    EXPECT_EQ(homeless.readNumber("n", 7), 7);
+    EXPECT_EQ(ReadFileBytes(FromFsPath(registry)),
+              IniLines({"[汀芷软件\\汀芷·软件盒子\\基本配置]", "n=3", "非首次使用=真"}));
 }
 
 // A folder named with characters that GBK lacks: the store works on the

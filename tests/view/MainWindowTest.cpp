@@ -162,7 +162,6 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { unsetenv(kCatalogFileVariable); }
 
     void headerAndTimersAreLaidOutAsDesigned() {
         ProgramList list;

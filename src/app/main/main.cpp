@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/BoxConfig.h"
 #include "app/StartUp.h"
-#include "support/BoxFolder.h"
+#include "platform/Environment.h"
+#include "platform/SystemPaths.h"
 #include "support/Dialogs.h"
 #include "support/EventPump.h"
 
@@ -34,6 +36,12 @@ void RunExitCleanUp() {
     if (runningProcess) runningProcess->ExitCleanUp();
 }
 
+// The one place that reads the environment: everything below gets what it
+// needs from the configuration.
+box::BoxConfig ConfigurationOfThisProcess() {
+    return box::MakeBoxConfig(box::Environment::OfProcess(), box::ExecutablePath());
+}
+
 [[maybe_unused]] const char* Describe(box::ShortcutRepair repair) {
     switch (repair) {
         case box::ShortcutRepair::kSkipped:
@@ -56,7 +64,7 @@ int main(int argc, char** argv) {
     std::setlocale(LC_CTYPE, "C.UTF-8");
     box::QtEventPump pump;
     box::QtDialogs dialogs;
-    box::BoxProcess process(box::ExecutableFolder(), box::ExecutableName(), pump, dialogs);
+    box::BoxProcess process(ConfigurationOfThisProcess(), pump, dialogs);
     runningProcess = &process;
     std::atexit(RunExitCleanUp);
     process.Start(box::CommandLineArguments(argc, argv));
@@ -65,6 +73,7 @@ int main(int argc, char** argv) {
     setup.programList = &process.programList;
     setup.settings = process.settings.get();
     setup.boxFolder = process.boxFolder();
+    setup.catalogFile = process.config().catalogFile;
     setup.pump = &pump;
     setup.dialogs = &dialogs;
     setup.pendingDeletionTick = [&process] {
@@ -82,7 +91,7 @@ int main(int argc, char** argv) {
     std::setlocale(LC_CTYPE, "C.UTF-8");
     box::NullEventPump pump;
     ConsoleDialogs dialogs;
-    box::BoxProcess process(box::ExecutableFolder(), box::ExecutableName(), pump, dialogs);
+    box::BoxProcess process(ConfigurationOfThisProcess(), pump, dialogs);
     runningProcess = &process;
     std::atexit(RunExitCleanUp);
 

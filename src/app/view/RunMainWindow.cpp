@@ -37,7 +37,8 @@ int RunMainWindow(int argc, char** argv, const MainWindowSetup& setup) {
         }
         Text* source = setup.boxDownloadSource ? setup.boxDownloadSource : &ownDownloadSource;
         loader = [&, settings, source](ProgramList& rows) {
-            return LoadLocalCatalog(setup.boxFolder, *settings, rows, pump, dialogs, *source);
+            return LoadLocalCatalog(setup.boxFolder, *settings, rows, pump, dialogs, *source,
+                                    setup.catalogFile);
         };
     }
 

@@ -22,6 +22,9 @@ struct MainWindowSetup {
     SettingsStore* settings = nullptr;
     // The box folder, where the offline catalog lies.
     std::filesystem::path boxFolder;
+    // A catalog file that the default loader reads instead of the offline
+    // copy; "": the copy.
+    std::filesystem::path catalogFile;
     // Pump and message boxes the core uses (a QtEventPump and QtDialogs, made
     // before this call); the window's own when null.
     EventPump* pump = nullptr;

@@ -1,19 +1,20 @@
 // Opens the main window on a catalog file without the rest of the box:
 //   window_preview [catalog.ini]
-// Without an argument it reads SOFTBOX_CATALOG_FILE or the offline copy in
-// the folder of this executable. With SOFTBOX_PREVIEW_GRAB=picture.png it
-// saves a picture of the window once the list is built, and ends.
+// Without an argument it reads the catalog file that the configuration names
+// (SOFTBOX_CATALOG_FILE) or the offline copy in the folder of this executable. With
+// SOFTBOX_PREVIEW_GRAB=picture.png it saves a picture of the window once the list is built, and
+// ends.
 
 #include <clocale>
-#include <cstdlib>
 
 #include <QApplication>
 #include <QTimer>
 
-#include "app/ListLoading.h"
+#include "app/BoxConfig.h"
 #include "app/view/MainWindow.h"
 #include "app/view/RunMainWindow.h"
-#include "support/BoxFolder.h"
+#include "platform/Environment.h"
+#include "platform/SystemPaths.h"
 
 namespace {
 
@@ -43,10 +44,12 @@ Q_COREAPP_STARTUP_FUNCTION(GrabWhenLoaded)
 
 int main(int argc, char** argv) {
     std::setlocale(LC_CTYPE, "C.UTF-8");
-    if (argc > 1) setenv(box::kCatalogFileVariable, argv[1], 1);
+    const box::BoxConfig config =
+        box::MakeBoxConfig(box::Environment::OfProcess(), box::ExecutablePath());
     box::ProgramList list;
     box::MainWindowSetup setup;
     setup.programList = &list;
-    setup.boxFolder = box::ExecutableFolder();
+    setup.boxFolder = config.boxFolder;
+    setup.catalogFile = argc > 1 ? std::filesystem::path(argv[1]) : config.catalogFile;
     return box::RunMainWindow(argc, argv, setup);
 }

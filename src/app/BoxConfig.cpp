@@ -1,0 +1,33 @@
+#include "app/BoxConfig.h"
+
+#include "platform/SystemPaths.h"
+#include "platform/SystemProxy.h"
+
+namespace box {
+
+const char* DefaultCatalogUrl() {
+    return SOFTBOX_DEFAULT_CATALOG_URL;
+}
+
+BoxConfig MakeBoxConfig(const Environment& environment,
+                        const std::filesystem::path& executablePath) {
+    BoxConfig config;
+    config.boxFolder = executablePath.parent_path();
+    config.executableName = executablePath.filename();
+
+    config.catalogUrl = environment.Get(kCatalogUrlVariable);
+    if (config.catalogUrl.empty()) config.catalogUrl = DefaultCatalogUrl();
+    // A path given in a shell is in the locale's encoding (UTF-8 here), not
+    // in the box's GBK: it is kept as it is.
+    config.catalogFile = environment.Get(kCatalogFileVariable);
+
+    config.net.caFile = environment.Get(kCaFileVariable);
+    config.net.systemProxy = SystemProxyText(environment);
+
+    const std::filesystem::path userConfig = UserConfigFolder(environment);
+    if (!userConfig.empty()) config.registryFile = userConfig / "softbox" / "registry.ini";
+    config.desktopFolder = DesktopFolder(environment);
+    return config;
+}
+
+}  // namespace box
