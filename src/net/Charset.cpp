@@ -4,8 +4,8 @@
 #include <cstring>
 #include <iconv.h>
 
-#include "net/PumpThrottle.h"
-#include "resolve/TextHelpers.h"
+#include "support/PumpThrottle.h"
+#include "support/TextSearch.h"
 
 namespace box {
 
@@ -89,13 +89,6 @@ std::string ConvertInSlices(std::string_view input, const char* from, const char
 }
 
 }  // namespace
-
-Text UpToFirstZero(std::string_view bytes) {
-    if (bytes.empty()) return {};
-    const void* zero = std::memchr(bytes.data(), 0, bytes.size());
-    if (!zero) return Text(bytes);
-    return Text(bytes.data(), static_cast<const char*>(zero));
-}
 
 Text DecodePageText(std::string_view bytes, int code, int* detected, EventPump* pump) {
     static constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
@@ -196,14 +189,6 @@ bool LooksLikeUtf8(std::string_view bytes, EventPump* pump) {
 Bytes ConvertCharset(std::string_view bytes, const Text& from, const Text& to, EventPump* pump) {
     std::string out = ConvertInSlices(bytes, from.c_str(), to.c_str(), pump);
     return Bytes(out.begin(), out.end());
-}
-
-bool ContainsAny(std::string_view text, std::string_view variants) {
-    for (const Text& variant : Split(ReplaceAll(Text(variants), "''", "\""), "[fg]")) {
-        // An empty variant (a stray separator) would match any text.
-        if (!variant.empty() && FindText(text, variant) != 0) return true;
-    }
-    return false;
 }
 
 }  // namespace box

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "support/EventPump.h"
+#include "support/TextSearch.h"
 
 namespace box {
 
