@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "support/ByteOrder.h"
+
 namespace box {
 
 namespace {
@@ -14,27 +16,6 @@ namespace {
 constexpr int kMaxIconSide = 1024;
 // Largest picture a canvas or a capture may have.
 constexpr int kMaxPictureSide = 8192;
-
-std::uint32_t ReadU32(std::string_view d, std::size_t at) {
-    return static_cast<std::uint32_t>(static_cast<unsigned char>(d[at])) |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(d[at + 1])) << 8 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(d[at + 2])) << 16 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(d[at + 3])) << 24;
-}
-
-std::uint16_t ReadU16(std::string_view d, std::size_t at) {
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(d[at]) |
-                                      static_cast<unsigned char>(d[at + 1]) << 8);
-}
-
-void PutU32(std::string& out, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
-void PutU16(std::string& out, std::size_t at, std::uint16_t v) {
-    out[at] = static_cast<char>(v & 0xFF);
-    out[at + 1] = static_cast<char>(v >> 8);
-}
 
 std::size_t RowStride(std::size_t width, std::size_t bits) {
     return (width * bits + 31) / 32 * 4;
@@ -75,13 +56,13 @@ std::optional<IconPicture> DecodePng(std::string_view data) {
 
 std::optional<IconPicture> DecodeDib(std::string_view data) {
     if (data.size() < 40) return std::nullopt;
-    const std::uint32_t headerSize = ReadU32(data, 0);
+    const std::uint32_t headerSize = Le32At(data, 0);
     if (headerSize < 40 || headerSize > data.size()) return std::nullopt;
-    const auto width = static_cast<std::int32_t>(ReadU32(data, 4));
-    const auto doubledHeight = static_cast<std::int32_t>(ReadU32(data, 8));
-    const std::uint16_t bits = ReadU16(data, 14);
-    const std::uint32_t compression = ReadU32(data, 16);
-    const std::uint32_t coloursUsed = ReadU32(data, 32);
+    const auto width = static_cast<std::int32_t>(Le32At(data, 4));
+    const auto doubledHeight = static_cast<std::int32_t>(Le32At(data, 8));
+    const std::uint16_t bits = Le16At(data, 14);
+    const std::uint32_t compression = Le32At(data, 16);
+    const std::uint32_t coloursUsed = Le32At(data, 32);
     // The height counts the colour rows and the mask rows together.
     const std::int32_t height = doubledHeight / 2;
     if (width <= 0 || width > kMaxIconSide || height <= 0 || height > kMaxIconSide) {
@@ -122,10 +103,10 @@ std::optional<IconPicture> DecodeDib(std::string_view data) {
                 const auto byte = static_cast<unsigned char>(data[row + bitPos / 8]);
                 const unsigned shift = 8 - bits - static_cast<unsigned>(bitPos % 8);
                 const unsigned index = (byte >> shift) & ((1u << bits) - 1);
-                if (index < paletteCount) argb = ReadU32(data, paletteAt + index * 4) & 0xFFFFFF;
+                if (index < paletteCount) argb = Le32At(data, paletteAt + index * 4) & 0xFFFFFF;
                 argb |= 0xFF000000u;
             } else if (bits == 16) {
-                const std::uint16_t v = ReadU16(data, row + x * 2);
+                const std::uint16_t v = Le16At(data, row + x * 2);
                 const unsigned r = (v >> 10) & 0x1F, g = (v >> 5) & 0x1F, b = v & 0x1F;
                 argb = 0xFF000000u | (r * 255 / 31) << 16 | (g * 255 / 31) << 8 | (b * 255 / 31);
             } else if (bits == 24) {
@@ -134,7 +115,7 @@ std::optional<IconPicture> DecodeDib(std::string_view data) {
                        static_cast<unsigned char>(data[at + 1]) << 8 |
                        static_cast<unsigned char>(data[at]);
             } else {
-                argb = ReadU32(data, row + x * 4);
+                argb = Le32At(data, row + x * 4);
                 if (argb >> 24) anyAlpha = true;
             }
             picture.argb[y * w + x] = argb;
@@ -163,7 +144,7 @@ std::optional<IconPicture> DecodeDib(std::string_view data) {
 // Palettes of the depths below 16 bits, as 4-byte blue-green-red-zero entries.
 std::string MakePalette(const std::vector<std::uint32_t>& rgbs) {
     std::string out(rgbs.size() * 4, '\0');
-    for (std::size_t i = 0; i < rgbs.size(); ++i) PutU32(out, i * 4, rgbs[i] & 0xFFFFFF);
+    for (std::size_t i = 0; i < rgbs.size(); ++i) StoreLe32(out, i * 4, rgbs[i] & 0xFFFFFF);
     return out;
 }
 
@@ -211,7 +192,7 @@ unsigned NearestIndex(const std::string& palette, std::uint32_t rgb) {
     unsigned best = 0;
     long bestDistance = -1;
     for (std::size_t i = 0; i * 4 < palette.size(); ++i) {
-        const std::uint32_t entry = ReadU32(palette, i * 4);
+        const std::uint32_t entry = Le32At(palette, i * 4);
         const int dr = static_cast<int>((entry >> 16) & 0xFF) - r;
         const int dg = static_cast<int>((entry >> 8) & 0xFF) - g;
         const int db = static_cast<int>(entry & 0xFF) - b;
@@ -410,11 +391,11 @@ bool BitmapObject::fromDC(const Canvas& source, const PixelRect& rect, int depth
     const std::size_t stride = RowStride(w, static_cast<std::size_t>(depth));
     colourTableBytes_ = palette ? palette->size() : 0;
     dib_.assign(40 + colourTableBytes_ + stride * h, '\0');
-    PutU32(dib_, 0, 40);
-    PutU32(dib_, 4, static_cast<std::uint32_t>(rect.width));
-    PutU32(dib_, 8, static_cast<std::uint32_t>(rect.height));
-    PutU16(dib_, 12, 1);
-    PutU16(dib_, 14, static_cast<std::uint16_t>(depth));
+    StoreLe32(dib_, 0, 40);
+    StoreLe32(dib_, 4, static_cast<std::uint32_t>(rect.width));
+    StoreLe32(dib_, 8, static_cast<std::uint32_t>(rect.height));
+    StoreLe16(dib_, 12, 1);
+    StoreLe16(dib_, 14, static_cast<std::uint16_t>(depth));
     if (palette) dib_.replace(40, palette->size(), *palette);
 
     const std::size_t pixelsAt = 40 + colourTableBytes_;
@@ -464,8 +445,8 @@ std::string BitmapObject::toBmpFile() const {
     std::string out(14, '\0');
     out[0] = 'B';
     out[1] = 'M';
-    PutU32(out, 2, static_cast<std::uint32_t>(14 + dib_.size()));
-    PutU32(out, 10, static_cast<std::uint32_t>(54 + colourTableBytes_));
+    StoreLe32(out, 2, static_cast<std::uint32_t>(14 + dib_.size()));
+    StoreLe32(out, 10, static_cast<std::uint32_t>(54 + colourTableBytes_));
     out += dib_;
     return out;
 }

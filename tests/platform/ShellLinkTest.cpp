@@ -298,6 +298,11 @@ TEST(ShellLink, ReadsLinksOtherProgramsWrite) {
     link = Header(0x02) + LocalInfo("C:\\????.exe", Utf16("C:\\软件.exe"));
     Put32(link, 0);
     EXPECT_EQ(ParseShortcut(link, "")->target, "C:\\软件.exe"_gbk);
+    // A character that GBK lacks reads as one '?', as the system's conversion
+    // to the ANSI code page gives, not as a transliteration ("n", "(TM)").
+    link = Header(0x02) + LocalInfo("C:\\x.exe", Utf16("C:\\ñ™.exe"));
+    Put32(link, 0);
+    EXPECT_EQ(ParseShortcut(link, "")->target, "C:\\??.exe");
 
     // A relative path alone is resolved against the link's folder; one that
     // climbs above the root names nothing.
