@@ -17,7 +17,6 @@ namespace box {
 namespace {
 
 constexpr std::uint32_t kHeaderSize = 0x4C;
-constexpr std::uintmax_t kMaxShortcutBytes = 4 << 20;
 constexpr std::array<unsigned char, 16> kLinkClsid = {
     0x01, 0x14, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
 
@@ -45,11 +44,6 @@ constexpr std::uint32_t kLinkInfoHeaderAnsi = 0x1C;
 constexpr std::uint32_t kLinkInfoHeaderUnicode = 0x24;
 constexpr std::uint32_t kNetLinkHeaderAnsi = 0x14;
 constexpr std::uint32_t kNetLinkHeaderUnicode = 0x1C;
-
-constexpr std::uint8_t kHotKeyShift = 0x01;
-constexpr std::uint8_t kHotKeyControl = 0x02;
-constexpr std::uint8_t kHotKeyAlt = 0x04;
-constexpr std::uint8_t kHotKeyExt = 0x08;
 
 // Shell items of an ID list that name a file-system path: the "My Computer"
 // root, a drive, then one file entry per folder and file.
@@ -537,94 +531,7 @@ bool PutCountedString(std::string& out, const Text& text) {
     return true;
 }
 
-struct HotKeyName {
-    const char* name;
-    std::uint8_t key;
-};
-
-// The keys a shortcut's hot key may use besides letters, digits and F1..F24.
-constexpr HotKeyName kNamedKeys[] = {
-    {"numlock", 0x90},     {"num lock", 0x90}, {"scrolllock", 0x91},
-    {"scroll lock", 0x91}, {"scroll", 0x91},
-};
-
-// The blanks of the C locale's isspace.
-constexpr std::string_view kSpaces = " \t\n\v\f\r";
-
-std::optional<std::uint8_t> KeyCode(std::string_view name) {
-    Text lower = AsciiLower(name);
-    if (lower.size() == 1) {
-        char c = lower[0];
-        if (c >= 'a' && c <= 'z') return static_cast<std::uint8_t>(c - 'a' + 'A');
-        if (c >= '0' && c <= '9') return static_cast<std::uint8_t>(c);
-        return std::nullopt;
-    }
-    if (lower.size() <= 3 && lower[0] == 'f') {
-        int n = 0;
-        auto [end, ec] = std::from_chars(lower.data() + 1, lower.data() + lower.size(), n);
-        if (ec == std::errc() && end == lower.data() + lower.size() && lower[1] != '0' && n >= 1 &&
-            n <= 24)
-            return static_cast<std::uint8_t>(0x70 + n - 1);
-        return std::nullopt;
-    }
-    for (const HotKeyName& k : kNamedKeys) {
-        if (lower == k.name) return k.key;
-    }
-    return std::nullopt;
-}
-
 }  // namespace
-
-std::optional<std::uint16_t> ParseHotKey(std::string_view text) {
-    text = TrimBlanks(text, kSpaces);
-    if (text.empty()) return std::uint16_t{0};
-    std::uint8_t modifiers = 0;
-    std::optional<std::uint8_t> key;
-    for (const Text& raw : Split(text, "+")) {
-        std::string_view part = TrimBlanks(raw, kSpaces);
-        if (key) return std::nullopt;  // nothing may follow the key
-        Text lower = AsciiLower(part);
-        if (lower == "ctrl" || lower == "control") {
-            modifiers |= kHotKeyControl;
-        } else if (lower == "alt") {
-            modifiers |= kHotKeyAlt;
-        } else if (lower == "shift") {
-            modifiers |= kHotKeyShift;
-        } else if (lower == "ext") {
-            modifiers |= kHotKeyExt;
-        } else {
-            key = KeyCode(part);
-            if (!key) return std::nullopt;
-        }
-    }
-    if (!key) return std::nullopt;
-    return static_cast<std::uint16_t>(*key | modifiers << 8);
-}
-
-Text FormatHotKey(std::uint16_t hotKey) {
-    std::uint8_t key = hotKey & 0xFF;
-    std::uint8_t modifiers = hotKey >> 8;
-    Text name;
-    if (key >= 'A' && key <= 'Z') {
-        name = Text(1, static_cast<char>(key));
-    } else if (key >= '0' && key <= '9') {
-        name = Text(1, static_cast<char>(key));
-    } else if (key >= 0x70 && key <= 0x87) {
-        name = "F" + ToText(key - 0x70 + 1);
-    } else if (key == 0x90) {
-        name = "NumLock";
-    } else if (key == 0x91) {
-        name = "ScrollLock";
-    } else {
-        return {};
-    }
-    Text text;
-    if (modifiers & kHotKeyControl) text += "Ctrl+";
-    if (modifiers & kHotKeyAlt) text += "Alt+";
-    if (modifiers & kHotKeyShift) text += "Shift+";
-    if (modifiers & kHotKeyExt) text += "Ext+";
-    return text + name;
-}
 
 std::optional<std::string> BuildShortcutBytes(const Text& lnkPath, const Text& target,
                                               const ShortcutOptions& options) {
@@ -746,41 +653,6 @@ std::optional<ShortcutInfo> ParseShortcut(std::string_view bytes, const Text& ln
                            ? static_cast<int>(show)
                            : static_cast<int>(kShowNormal);
     return info;
-}
-
-bool CreateShortcutFile(Text& lnkPath, const Text& target, const ShortcutOptions& options) {
-    if (lnkPath.size() < 4 || AsciiLower(lnkPath.substr(lnkPath.size() - 4)) != ".lnk")
-        lnkPath += ".lnk";
-    std::optional<std::string> bytes = BuildShortcutBytes(lnkPath, target, options);
-    return bytes && WriteFileBytes(lnkPath, *bytes);
-}
-
-bool CreateShortcutFile(const std::filesystem::path& lnkFile, const Text& target,
-                        const ShortcutOptions& options) {
-    std::optional<std::string> bytes = BuildShortcutBytes(FromFsPath(lnkFile), target, options);
-    return bytes && WriteFileBytes(lnkFile, *bytes);
-}
-
-namespace {
-
-Text ReadTarget(const std::filesystem::path& lnkFile, const Text& lnkFolder) {
-    // Shortcuts are a few kilobytes; a huge file by that name is not read whole.
-    std::optional<std::string> bytes = ReadFileBytes(lnkFile, kMaxShortcutBytes);
-    if (!bytes) return {};
-    std::optional<ShortcutInfo> info = ParseShortcut(*bytes, lnkFolder);
-    return info ? info->target : Text();
-}
-
-}  // namespace
-
-Text ReadShortcutTarget(const Text& lnkPath) {
-    if (lnkPath.find(".lnk") == Text::npos) return {};
-    return ReadTarget(FsPath(lnkPath), FolderPart(lnkPath));
-}
-
-Text ReadShortcutTarget(const std::filesystem::path& lnkFile) {
-    if (lnkFile.native().find(".lnk") == std::string::npos) return {};
-    return ReadTarget(lnkFile, FromFsPath(lnkFile.parent_path()));
 }
 
 }  // namespace box
