@@ -10,7 +10,6 @@
 
 #include "support/BoxFolder.h"
 #include "support/ByteOrder.h"
-#include "support/FileText.h"
 
 namespace box {
 
