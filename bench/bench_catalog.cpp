@@ -9,10 +9,11 @@
 
 #include "PeWriter.h"
 #include "TestDoubles.h"
-#include "catalog/CatalogParser.h"
-#include "catalog/ProgramIcon.h"
-#include "catalog/RowBuilder.h"
-#include "catalog/SortOrder.h"
+#include "app/CatalogRows.h"
+#include "app/ProgramIcon.h"
+#include "app/RowBuilder.h"
+#include "app/SortOrder.h"
+#include "catalog/InstalledProgram.h"
 #include "catalog/VersionInfo.h"
 #include "settings/SettingsStore.h"
 #include "support/BoxFolder.h"
@@ -78,10 +79,10 @@ void ParseFullCatalog(benchmark::State& state) {
     SettingsStore settings(pump, dialogs);
     settings.open(JoinPath(box.dir.gbk(), Utf8ToGbk("汀芷·软件盒子.ini")));
     ProgramList list;
-    CatalogContext context{box.dir.path(), settings, list, pump, dialogs, {}};
+    CatalogContext context{box.dir.path(), settings, pump, dialogs, {}};
     Text source;
     for (auto _ : state) {
-        const int rows = ParseCatalog(box.catalog, context, source);
+        const int rows = ParseCatalogIntoList(box.catalog, context, list, source);
         SortProgramList(list, settings, pump, {});
         if (rows != kPrograms || list.find(1)->entry.status != kUpdateAvailable) {
             state.SkipWithError("catalog not parsed as expected");
@@ -96,21 +97,28 @@ void ParseFullCatalog(benchmark::State& state) {
 BENCHMARK(ParseFullCatalog)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 // A catalog load in an empty box folder, with the settings in a file as the
-// box keeps them: the parse and the settings alone.
-void ParseInEmptyFolder(benchmark::State& state, const Text& catalog, int programs) {
+// box keeps them: the parse and the settings alone. At a first start the
+// settings file is empty and every program's official order is a new key.
+void ParseInEmptyFolder(benchmark::State& state, const Text& catalog, int programs,
+                        bool firstStart = false) {
     test::TempDir empty;
     NullEventPump pump;
     test::ScriptedDialogs dialogs;
     SettingsStore settings(pump, dialogs);
     settings.open(JoinPath(empty.gbk(), Utf8ToGbk("汀芷·软件盒子.ini")));
     ProgramList list;
-    CatalogContext context{empty.path(), settings, list, pump, dialogs, {}};
+    CatalogContext context{empty.path(), settings, pump, dialogs, {}};
     Text source;
     // Every start but the first finds the official order in the settings
     // already and only rewrites its values.
-    ParseCatalog(catalog, context, source);
+    ParseCatalogIntoList(catalog, context, list, source);
     for (auto _ : state) {
-        if (ParseCatalog(catalog, context, source) != programs ||
+        if (firstStart) {
+            state.PauseTiming();
+            settings.appendText({});
+            state.ResumeTiming();
+        }
+        if (ParseCatalogIntoList(catalog, context, list, source) != programs ||
             list.find(programs)->entry.latestVersion.empty()) {
             state.SkipWithError("catalog not parsed as expected");
             break;
@@ -157,6 +165,12 @@ void ParseSmallPrograms(benchmark::State& state) {
     ParseInEmptyFolder(state, SmallProgramsCatalog(programs), programs);
 }
 BENCHMARK(ParseSmallPrograms)->Arg(1000)->Arg(8000)->Unit(benchmark::kMillisecond);
+
+void ParseSmallProgramsFirstStart(benchmark::State& state) {
+    const int programs = static_cast<int>(state.range(0));
+    ParseInEmptyFolder(state, SmallProgramsCatalog(programs), programs, true);
+}
+BENCHMARK(ParseSmallProgramsFirstStart)->Arg(1000)->Arg(8000)->Unit(benchmark::kMillisecond);
 
 void ParseHostileCatalog(benchmark::State& state) {
     ParseInEmptyFolder(state, HostileCatalog(), 1);

@@ -57,20 +57,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     test::ScriptedDialogs dialogs;
     SettingsStore settings(pump, dialogs);
     settings.openPath({}, true);
-    ProgramList list;
-    CatalogContext context{boxFolder, settings, list, pump, dialogs, {}};
+    std::vector<CatalogEntry> entries;
+    int listed = -1;
+    CatalogContext context{boxFolder, settings, pump, dialogs, {}};
     context.hooks.checkSelfUpdate = [](const Text&, Text& address, bool) { address += "?"; };
     context.hooks.exitBox = [](int) {};
+    context.hooks.programsListed = [&listed](int count) { listed = count; };
+    context.hooks.programRead = [&entries](int index, CatalogEntry entry) {
+        fuzz::Check(index == static_cast<int>(entries.size()) + 1,
+                    "programs come in catalog order, each with its position");
+        entries.push_back(std::move(entry));
+    };
     Text downloadSource;
-    const int rows =
+    const int programs =
         ParseCatalog(Text(reinterpret_cast<const char*>(data), size), context, downloadSource);
 
-    fuzz::Check(rows == list.size(), "every program section becomes one row");
-    for (int i = 1; i <= list.size(); ++i) {
+    fuzz::Check(programs == listed && programs == static_cast<int>(entries.size()),
+                "every program section becomes one entry");
+    for (const CatalogEntry& entry : entries) {
         // Its folder is written into and deleted: it must stay inside the box.
-        fuzz::Check(IsSafeProgramName(list.at(i).entry.name),
-                    "a row's name is one safe folder name");
-        fuzz::Check(list.at(i).nameControl.tag == ToText(i), "a row's tag is its index");
+        fuzz::Check(IsSafeProgramName(entry.name), "a program's name is one safe folder name");
     }
     return 0;
 }

@@ -2,7 +2,7 @@
 // The sliding site picture of the header: one pixel per tick, bouncing
 // between the VIP picture and the download-all button.
 
-#include "catalog/ProgramRow.h"
+#include "app/ProgramRow.h"
 
 namespace box {
 

@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "catalog/CatalogParser.h"
-#include "catalog/SortOrder.h"
+#include "app/CatalogRows.h"
+#include "app/SortOrder.h"
 #include "support/BoxFolder.h"
 #include "support/FileText.h"
 
@@ -35,9 +35,9 @@ bool LoadLocalCatalog(const std::filesystem::path& boxFolder, SettingsStore& set
         return false;
     }
     bool ended = false;
-    CatalogContext context{boxFolder, settings, list, pump, dialogs, {}};
+    CatalogContext context{boxFolder, settings, pump, dialogs, {}};
     context.hooks.exitBox = [&ended](int) { ended = true; };
-    const int rows = ParseCatalog(text, context, boxDownloadSource);
+    const int rows = ParseCatalogIntoList(text, context, list, boxDownloadSource);
     if (ended || rows == 0) return false;
     SortProgramList(list, settings, pump, {});
     list.Changed();

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "catalog/ProgramRow.h"
+#include "app/ProgramRow.h"
 #include "support/Dialogs.h"
 #include "support/EventPump.h"
 

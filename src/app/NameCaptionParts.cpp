@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "catalog/RowBuilder.h"
+#include "catalog/EntryCaptions.h"
 
 namespace box {
 

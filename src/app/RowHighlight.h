@@ -1,7 +1,7 @@
 #pragma once
 // Hover effect of the program list.
 
-#include "catalog/ProgramRow.h"
+#include "app/ProgramRow.h"
 
 namespace box {
 

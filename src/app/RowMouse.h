@@ -3,7 +3,7 @@
 // which modifier keys lead to which action.
 
 #include "app/WindowActions.h"
-#include "catalog/ProgramRow.h"
+#include "app/ProgramRow.h"
 
 namespace box {
 

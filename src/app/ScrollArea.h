@@ -7,7 +7,7 @@
 // moved to -offset and made as large as the visible part plus the offset, so
 // that everything up to the visible bottom-right corner stays drawn.
 
-#include "catalog/ProgramRow.h"
+#include "app/ProgramRow.h"
 
 namespace box {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "catalog/ProgramRow.h"
+#include "app/ProgramRow.h"
 #include "net/HttpRequest.h"
 #include "settings/SettingsStore.h"
 #include "support/Dialogs.h"

@@ -3,7 +3,7 @@
 // area (the loading picture and its caption: inside the content panel and the
 // loading picture).
 
-#include "catalog/ProgramRow.h"
+#include "app/ProgramRow.h"
 
 namespace box::layout {
 

@@ -4,8 +4,7 @@
 #include <array>
 
 #include "catalog/CatalogIndex.h"
-#include "catalog/RowBuilder.h"
-#include "catalog/VersionInfo.h"
+#include "catalog/InstalledProgram.h"
 #include "settings/SettingsCodec.h"
 #include "settings/SettingsStore.h"
 
@@ -151,9 +150,8 @@ int ParseCatalog(const Text& catalogText, CatalogContext& context, Text& boxDown
     std::erase_if(names, [](const Text& n) { return !IsSafeProgramName(n); });
     const int n = static_cast<int>(names.size());
 
-    ProgramList& list = context.programList;
-    list.clear();
-    list.resize(n);
+    const CatalogHooks& hooks = context.hooks;
+    if (hooks.programsListed) hooks.programsListed(n);
     for (int i = 1; i <= n; ++i) {
         const Text& name = names[static_cast<std::size_t>(i - 1)];
         // Selected for every write: the store lets events run, and a handler
@@ -171,12 +169,10 @@ int ParseCatalog(const Text& catalogText, CatalogContext& context, Text& boxDown
         entry.tutorialUrl = read.text(kTutorial);
         entry.kind = TruncateToInt(read.number(kKind));
         entry.retryCount = 0;
-        entry.installedVersion =
-            ReadVersionInfo(ProgramExecutablePath(context.boxFolder, name)).fileVersion;
-        entry.status = CompareVersions(entry.installedVersion, entry.latestVersion);
-        BuildRow(list, i, std::move(entry), context.boxFolder);
+        RefreshEntryStatus(entry, context.boxFolder);
+        if (hooks.programRead) hooks.programRead(i, std::move(entry));
     }
-    list.Changed(0);
+    if (hooks.programsDone) hooks.programsDone();
 
     if (n == 0) {
         ShowPlainMessage(context.dialogs, kBrokenCatalog, kMbOk);

@@ -1,12 +1,12 @@
 #pragma once
-// Turns the catalog text into the program list: the box's own update data
-// from section "盒子", one row per program section in catalog order, and the
-// official order in the settings.
+// Reads the catalog text: the box's own update data from section "盒子", one
+// entry per program section in catalog order, and the official order in the
+// settings.
 
 #include <filesystem>
 #include <functional>
 
-#include "catalog/ProgramRow.h"
+#include "catalog/CatalogEntry.h"
 #include "support/Dialogs.h"
 #include "support/EventPump.h"
 #include "support/Text.h"
@@ -29,23 +29,30 @@ struct CatalogHooks {
     // Ends the box with an exit code. When it returns (as in tests), the
     // parser returns too.
     std::function<void(int exitCode)> exitBox;
+
+    // The programs, handed out as they are read. programsListed comes first,
+    // with how many follow; then programRead for each, with its 1-based
+    // position in the catalog and the entry, whose installedVersion and
+    // status are already set; then programsDone, also when there are none.
+    std::function<void(int count)> programsListed;
+    std::function<void(int index, CatalogEntry entry)> programRead;
+    std::function<void()> programsDone;
 };
 
 // What a catalog load works on.
 struct CatalogContext {
     std::filesystem::path boxFolder;  // the box folder, exact
     SettingsStore& settings;          // the box's own settings store
-    ProgramList& programList;
     EventPump& pump;
     Dialogs& dialogs;
     CatalogHooks hooks;
 };
 
-// Parses the catalog text and builds one row per program into
-// context.programList (emptied first). boxDownloadSource receives "下载源" of
-// section "盒子" before the update check runs. Without any program section
-// the box shows "配置文件出错。请咨询汀芷！" and ends through hooks.exitBox.
-// Returns the number of rows built.
+// Parses the catalog text and hands out one entry per program through the
+// hooks. boxDownloadSource receives "下载源" of section "盒子" before the
+// update check runs. Without any program section the box shows
+// "配置文件出错。请咨询汀芷！" and ends through hooks.exitBox. Returns the
+// number of programs.
 int ParseCatalog(const Text& catalogText, CatalogContext& context, Text& boxDownloadSource);
 
 // Whether a section name can be a program: it names a folder inside the box

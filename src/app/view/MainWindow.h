@@ -8,7 +8,7 @@
 #include <QWidget>
 
 #include "app/MainWindowModel.h"
-#include "catalog/ProgramRow.h"
+#include "app/ProgramRow.h"
 
 class QLabel;
 class QLineEdit;

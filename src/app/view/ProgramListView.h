@@ -17,7 +17,7 @@
 #include <QWidget>
 
 #include "app/RowMouse.h"
-#include "catalog/ProgramRow.h"
+#include "app/ProgramRow.h"
 
 namespace box {
 

@@ -5,7 +5,7 @@
 #include <QRect>
 #include <QString>
 
-#include "catalog/ProgramRow.h"
+#include "app/ProgramRow.h"
 #include "support/Text.h"
 
 namespace box {

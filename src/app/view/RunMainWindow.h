@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "app/WindowActions.h"
-#include "catalog/ProgramRow.h"
+#include "app/ProgramRow.h"
 #include "support/Dialogs.h"
 #include "support/EventPump.h"
 

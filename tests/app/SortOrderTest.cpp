@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "CatalogTestSupport.h"
-#include "catalog/SortOrder.h"
+#include "app/SortOrder.h"
 
 namespace box {
 namespace {

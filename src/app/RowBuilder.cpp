@@ -1,15 +1,12 @@
-#include "catalog/RowBuilder.h"
+#include "app/RowBuilder.h"
 
-#include "catalog/ProgramIcon.h"
-#include "catalog/VersionInfo.h"
-#include "support/BoxFolder.h"
+#include "app/ProgramIcon.h"
+#include "catalog/EntryCaptions.h"
+#include "catalog/InstalledProgram.h"
 
 namespace box {
 
 namespace {
-
-constexpr std::size_t kNameWidth = 32;
-constexpr std::size_t kActionWidth = 17;
 
 void RewriteStatusControls(ProgramRow& r) {
     const CatalogEntry& e = r.entry;
@@ -20,46 +17,6 @@ void RewriteStatusControls(ProgramRow& r) {
 }
 
 }  // namespace
-
-std::filesystem::path ProgramExecutablePath(const std::filesystem::path& boxFolder,
-                                            const Text& name) {
-    return JoinPath(boxFolder, JoinPath(name, name + ".exe"));
-}
-
-Text KindTag(int kind) {
-    static const Text kFree = "[免]"_gbk;
-    static const Text kGame = "[游]"_gbk;
-    if (kind == 1) return kFree;
-    if (kind == 2) return kGame;
-    return {};
-}
-
-Text NameCaption(const CatalogEntry& entry) {
-    static const Text kNotDownloadedPart = " (未下载)"_gbk;
-    Text caption = PadToBytes(KindTag(entry.kind) + entry.name, kNameWidth);
-    if (entry.installedVersion.empty()) return caption + kNotDownloadedPart;
-    return caption + " v" + entry.installedVersion;
-}
-
-Text ActionCaption(const CatalogEntry& entry) {
-    static const Text kDownload = "下载 v"_gbk;
-    static const Text kUpgrade = "升级 v"_gbk;
-    static const Text kLatest = "已是最新版本!"_gbk;
-    const Text latest = entry.latestVersion.empty() ? Text("0.0.0.0") : entry.latestVersion;
-    Text caption;
-    switch (entry.status) {
-        case kNotDownloaded:
-            caption = kDownload + latest;
-            break;
-        case kUpdateAvailable:
-            caption = kUpgrade + latest;
-            break;
-        default:
-            caption = kLatest;
-            break;
-    }
-    return PadToBytes(std::move(caption), kActionWidth);
-}
 
 Rect RowRect(const Rect& t, int row) {
     return {t.left, t.top + (row - 1) * t.height, t.width, t.height};
@@ -119,10 +76,8 @@ void RefreshRowStatus(ProgramList& list, int row, const std::filesystem::path& b
     ProgramRow* found = list.find(row);
     if (!found) return;
     ProgramRow& r = *found;
-    CatalogEntry& e = r.entry;
-    const std::filesystem::path exe = ProgramExecutablePath(boxFolder, e.name);
-    e.installedVersion = ReadVersionInfo(exe).fileVersion;
-    e.status = CompareVersions(e.installedVersion, e.latestVersion);
+    const CatalogEntry& e = r.entry;
+    const std::filesystem::path exe = RefreshEntryStatus(r.entry, boxFolder);
     RewriteStatusControls(r);
     if (enableAction && e.status != kUpToDate) r.actionButton.enabled = true;
     if (e.status != kNotDownloaded) ShowProgramIcon(exe, r.iconControl);

@@ -4,26 +4,10 @@
 
 #include <filesystem>
 
-#include "catalog/ProgramRow.h"
+#include "app/ProgramRow.h"
 #include "support/Text.h"
 
 namespace box {
-
-// Where a program lives: box folder \ name \ name.exe.
-std::filesystem::path ProgramExecutablePath(const std::filesystem::path& boxFolder,
-                                            const Text& name);
-
-// "[免]" for kind 1, "[游]" for kind 2, else nothing.
-Text KindTag(int kind);
-
-// Tag and name filled with blanks to 32 bytes, then " v" + installed version,
-// or " (未下载)" when nothing is installed.
-Text NameCaption(const CatalogEntry& entry);
-
-// "下载 v" + latest (status 0), "升级 v" + latest (status 1) or "已是最新版本!"
-// (status 2), filled with blanks to 17 bytes; latest is "0.0.0.0" when the
-// catalog gives none.
-Text ActionCaption(const CatalogEntry& entry);
 
 // Rectangle of a row's control: the template moved down by (row - 1) of its
 // own height.

@@ -1,6 +1,6 @@
 #pragma once
-// What the catalog tests share: a box folder with a settings store, a
-// program list and a catalog context over scripted dialogs and pump.
+// What the tests of the list's rows share: a box folder with a settings
+// store, a program list and a catalog context over scripted dialogs and pump.
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 
 #include "PeWriter.h"
 #include "TestDoubles.h"
-#include "catalog/CatalogParser.h"
+#include "app/CatalogRows.h"
 #include "settings/SettingsStore.h"
 #include "support/BoxFolder.h"
 
@@ -23,14 +23,16 @@ struct CatalogEnv {
     ProgramList list;
     Text downloadSource;
     int exitCode = -1;
-    CatalogContext context{dir.gbk(), settings, list, pump, dialogs, {}};
+    CatalogContext context{dir.gbk(), settings, pump, dialogs, {}};
 
     CatalogEnv() {
         settings.open(JoinPath(dir.gbk(), G("汀芷·软件盒子.ini")));
         context.hooks.exitBox = [this](int code) { exitCode = code; };
     }
 
-    int parse(const Text& catalog) { return ParseCatalog(catalog, context, downloadSource); }
+    int parse(const Text& catalog) {
+        return ParseCatalogIntoList(catalog, context, list, downloadSource);
+    }
 
     // Installs box folder \ name \ name.exe with the given FileVersion.
     void install(const char* name, const std::string& version, std::vector<PeIcon> icons = {}) {

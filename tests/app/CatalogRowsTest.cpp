@@ -3,8 +3,7 @@
 #include <chrono>
 
 #include "CatalogTestSupport.h"
-#include "catalog/CatalogParser.h"
-#include "catalog/RowBuilder.h"
+#include "app/RowBuilder.h"
 
 namespace box {
 namespace {

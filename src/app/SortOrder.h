@@ -1,9 +1,9 @@
 #pragma once
-// The order of the program list: most used first, then the catalog's order.
+// Puts the program list in the usage order and every row at its place.
 
 #include <functional>
 
-#include "catalog/ProgramRow.h"
+#include "app/ProgramRow.h"
 #include "support/EventPump.h"
 #include "support/Text.h"
 

@@ -1,4 +1,4 @@
-#include "catalog/ProgramIcon.h"
+#include "app/ProgramIcon.h"
 
 #include "platform/PeResources.h"
 #include "support/BoxFolder.h"

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "catalog/ProgramRow.h"
+#include "app/ProgramRow.h"
 #include "support/BitmapObject.h"
 #include "support/Text.h"
 

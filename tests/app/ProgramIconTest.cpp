@@ -2,7 +2,7 @@
 
 #include "PeWriter.h"
 #include "TestDoubles.h"
-#include "catalog/ProgramIcon.h"
+#include "app/ProgramIcon.h"
 #include "support/BoxFolder.h"
 
 namespace box {
