@@ -9,6 +9,7 @@
 #include "FuzzTarget.h"
 #include "TestDoubles.h"
 #include "net/Charset.h"
+#include "support/TextSearch.h"
 
 namespace box::fuzz {
 

@@ -8,7 +8,8 @@
 
 #include "FuzzTarget.h"
 #include "TestDoubles.h"
-#include "resolve/TextHelpers.h"
+#include "resolve/UrlText.h"
+#include "support/TextSearch.h"
 
 namespace box::fuzz {
 

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "support/ByteOrder.h"
+
 namespace box {
 
 namespace {
@@ -41,11 +43,7 @@ VersionInfo ReadVersionInfo(const std::optional<PeFile>& file) {
     if (!block) return info;
     const auto translation = QueryVersionValue(*block, "\\VarFileInfo\\Translation");
     if (!translation || translation->size() < 4) return info;
-    const auto first =
-        static_cast<std::uint32_t>(static_cast<unsigned char>((*translation)[0])) |
-        static_cast<std::uint32_t>(static_cast<unsigned char>((*translation)[1])) << 8 |
-        static_cast<std::uint32_t>(static_cast<unsigned char>((*translation)[2])) << 16 |
-        static_cast<std::uint32_t>(static_cast<unsigned char>((*translation)[3])) << 24;
+    const std::uint32_t first = Le32At(*translation, 0);
     const Text table = "\\StringFileInfo\\" + TranslationKey(first) + "\\";
     static constexpr struct {
         const char* name;

@@ -1,11 +1,9 @@
 #include "net/Charset.h"
 
-#include <cerrno>
-#include <cstring>
-#include <iconv.h>
+#include <algorithm>
 
-#include "net/PumpThrottle.h"
-#include "resolve/TextHelpers.h"
+#include "support/PumpThrottle.h"
+#include "support/TextSearch.h"
 
 namespace box {
 
@@ -37,65 +35,7 @@ bool StartsWith(std::string_view bytes, std::string_view mark) {
     return bytes.substr(0, mark.size()) == mark;
 }
 
-// iconv in slices so that the pump can run between them on large pages. A
-// character cut at a slice's end is handed to the next slice. Any invalid or
-// incomplete input makes the whole conversion fail.
-std::string ConvertInSlices(std::string_view input, const char* from, const char* to,
-                            EventPump* pump) {
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return {};
-    constexpr std::size_t kSlice = 256 * 1024;
-    std::string out;
-    out.resize(input.size() + input.size() / 2 + 16);
-    std::size_t used = 0;
-    char* in = const_cast<char*>(input.data());
-    const char* const end = input.data() + input.size();
-    PumpThrottle throttle(pump);
-    bool good = true;
-    while (in < end) {
-        std::size_t inLeft = std::min<std::size_t>(static_cast<std::size_t>(end - in), kSlice);
-        const bool lastSlice = in + inLeft == end;
-        char* dst = out.data() + used;
-        std::size_t outLeft = out.size() - used;
-        std::size_t r = iconv(cd, &in, &inLeft, &dst, &outLeft);
-        used = out.size() - outLeft;
-        if (r == static_cast<std::size_t>(-1)) {
-            if (errno == E2BIG) {
-                out.resize(out.size() * 2);
-                continue;
-            }
-            if (errno == EINVAL && !lastSlice) continue;
-            good = false;
-            break;
-        }
-        throttle.Tick();
-    }
-    while (good) {
-        char* dst = out.data() + used;
-        std::size_t outLeft = out.size() - used;
-        std::size_t r = iconv(cd, nullptr, nullptr, &dst, &outLeft);
-        used = out.size() - outLeft;
-        if (r != static_cast<std::size_t>(-1)) break;
-        if (errno != E2BIG) {
-            good = false;
-            break;
-        }
-        out.resize(out.size() * 2);
-    }
-    iconv_close(cd);
-    if (!good) return {};
-    out.resize(used);
-    return out;
-}
-
 }  // namespace
-
-Text UpToFirstZero(std::string_view bytes) {
-    if (bytes.empty()) return {};
-    const void* zero = std::memchr(bytes.data(), 0, bytes.size());
-    if (!zero) return Text(bytes);
-    return Text(bytes.data(), static_cast<const char*>(zero));
-}
 
 Text DecodePageText(std::string_view bytes, int code, int* detected, EventPump* pump) {
     static constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
@@ -129,7 +69,7 @@ Text DecodePageText(std::string_view bytes, int code, int* detected, EventPump* 
 
     Text result;
     if (const char* from = SourceCharsetName(used); from && !content.empty()) {
-        result = UpToFirstZero(ConvertInSlices(content, from, "GB18030", pump));
+        result = UpToFirstZero(ConvertEncoding(content, from, "GB18030", nullptr, pump));
     }
     if (result.empty()) {
         result = UpToFirstZero(bytes);
@@ -194,16 +134,8 @@ bool LooksLikeUtf8(std::string_view bytes, EventPump* pump) {
 }
 
 Bytes ConvertCharset(std::string_view bytes, const Text& from, const Text& to, EventPump* pump) {
-    std::string out = ConvertInSlices(bytes, from.c_str(), to.c_str(), pump);
+    std::string out = ConvertEncoding(bytes, from.c_str(), to.c_str(), nullptr, pump);
     return Bytes(out.begin(), out.end());
-}
-
-bool ContainsAny(std::string_view text, std::string_view variants) {
-    for (const Text& variant : Split(ReplaceAll(Text(variants), "''", "\""), "[fg]")) {
-        // An empty variant (a stray separator) would match any text.
-        if (!variant.empty() && FindText(text, variant) != 0) return true;
-    }
-    return false;
 }
 
 }  // namespace box

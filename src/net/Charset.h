@@ -43,12 +43,4 @@ bool LooksLikeUtf8(std::string_view bytes, EventPump* pump = nullptr);
 Bytes ConvertCharset(std::string_view bytes, const Text& from, const Text& to,
                      EventPump* pump = nullptr);
 
-// Whether text contains (ASCII case ignored, GBK aware) at least one of the
-// variants, given in one text separated by "[fg]". A pair of apostrophes in a
-// variant stands for a double quote.
-bool ContainsAny(std::string_view text, std::string_view variants);
-
-// The text up to its first zero byte, the way byte buffers become text.
-Text UpToFirstZero(std::string_view bytes);
-
 }  // namespace box

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "support/EventPump.h"
+#include "support/TextSearch.h"
 
 namespace box {
 
@@ -14,14 +15,6 @@ namespace {
 constexpr const char* kAcceptAnything =
     "image/gif, image/x-xbitmap, image/jpeg, imagepeg, application/x-shockwave-flash, "
     "application/x-silverlight, */*";
-
-Text TrimBlanks(const Text& s) {
-    const char* blanks = " \t\r\n";
-    std::size_t b = s.find_first_not_of(blanks);
-    if (b == Text::npos) return {};
-    std::size_t e = s.find_last_not_of(blanks);
-    return s.substr(b, e - b + 1);
-}
 
 int SecondsToMs(double seconds) {
     double ms = seconds * 1000.0;
@@ -206,7 +199,7 @@ bool HttpRequest::StillCurrent(const std::shared_ptr<HttpSession>& session,
 
 bool HttpRequest::Perform(const Text& url, const FetchOptions& o, double timeoutSeconds) {
     if (!session_) return false;
-    const Text trimmed = TrimBlanks(url);
+    const Text trimmed = Text(TrimBlanks(url));
     const bool post = !o.postText.empty() || !o.postBytes.empty();
     Text opened = trimmed;
     if (!Open(post ? "POST" : "GET", opened, !o.sync)) return false;
@@ -288,7 +281,7 @@ Text HttpRequest::GetRedirectLocation(Text& url, bool sync, const Text& referer)
     if (!session_) return {};
     Option(kOptionEnableRedirects, 0LL);
     SetTimeouts(5000, 5000, 10000, 5000);
-    url = TrimBlanks(url);
+    url = Text(TrimBlanks(url));
     if (!Open("GET", url, !sync)) return {};
     const std::shared_ptr<HttpSession> session = session_;
     const std::uint64_t id = session->RequestId();
@@ -318,7 +311,7 @@ int HttpRequest::GetStatusCode(Text& url, bool sync) {
     if (!session_) return 0;
     Option(kOptionEnableRedirects, 0LL);
     SetTimeouts(5000, 5000, 10000, 5000);
-    url = TrimBlanks(url);
+    url = Text(TrimBlanks(url));
     if (!Open("GET", url, !sync)) return 0;
     const std::shared_ptr<HttpSession> session = session_;
     const std::uint64_t id = session->RequestId();

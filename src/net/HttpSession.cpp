@@ -10,9 +10,10 @@
 
 #include "net/Charset.h"
 #include "net/HttpWire.h"
-#include "net/PumpThrottle.h"
+#include "support/PumpThrottle.h"
 #include "support/BoxFolder.h"
 #include "support/FileText.h"
+#include "support/TextSearch.h"
 
 namespace box {
 

@@ -32,12 +32,6 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && AsciiLower(a) == AsciiLower(b);
 }
 
-std::string_view TrimHeaderBlanks(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
-
 std::string WireUrl(const Text& url, long long codePage) {
     if (std::all_of(url.begin(), url.end(), IsVisibleAscii)) return url;
     std::string bytes = codePage == 936 ? url : GbkToUtf8(url);

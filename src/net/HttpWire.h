@@ -17,9 +17,6 @@ bool HasLineBreakOrZero(std::string_view s);
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 
-// Blanks and tabs trimmed at both ends.
-std::string_view TrimHeaderBlanks(std::string_view s);
-
 // The URL as it goes on the wire: GBK text in the chosen code page (65001
 // for UTF-8, 936 for GBK bytes as they are), then every byte outside visible
 // ASCII percent-encoded.

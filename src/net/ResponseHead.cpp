@@ -6,6 +6,13 @@
 
 namespace box {
 
+namespace {
+
+// A header value's optional white space: blanks and tabs only.
+constexpr std::string_view kHeaderBlanks = " \t";
+
+}  // namespace
+
 bool ResponseHead::AddLine(std::string_view line) {
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
     if (line.substr(0, 5) == "HTTP/") {
@@ -25,7 +32,7 @@ bool ResponseHead::AddLine(std::string_view line) {
     std::size_t colon = line.find(':');
     if (colon != std::string_view::npos &&
         EqualsIgnoringCase(line.substr(0, colon), "content-length")) {
-        std::string_view v = TrimHeaderBlanks(line.substr(colon + 1));
+        std::string_view v = TrimBlanks(line.substr(colon + 1), kHeaderBlanks);
         std::uint64_t n = 0;
         auto r = std::from_chars(v.data(), v.data() + v.size(), n);
         if (r.ec == std::errc() && r.ptr == v.data() + v.size()) contentLength_ = n;
@@ -48,7 +55,7 @@ Text ResponseHead::Header(std::string_view name) const {
         rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 2);
         std::size_t colon = line.find(':');
         if (colon != std::string_view::npos && EqualsIgnoringCase(line.substr(0, colon), name)) {
-            return Text(TrimHeaderBlanks(line.substr(colon + 1)));
+            return Text(TrimBlanks(line.substr(colon + 1), kHeaderBlanks));
         }
     }
     return {};

@@ -10,6 +10,7 @@
 #include <tuple>
 
 #include "support/BoxFolder.h"
+#include "support/ByteOrder.h"
 
 namespace box {
 
@@ -24,78 +25,12 @@ constexpr std::uint32_t kMaxResourceSize = 16u << 20;
 // is damaged, and looking at every entry would only cost time.
 constexpr std::size_t kMaxIconImages = 64;
 
-std::uint16_t U16(std::string_view d, std::size_t at) {
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(d[at]) |
-                                      static_cast<unsigned char>(d[at + 1]) << 8);
-}
-
-std::uint32_t U32(std::string_view d, std::size_t at) {
-    return static_cast<std::uint32_t>(U16(d, at)) | static_cast<std::uint32_t>(U16(d, at + 2))
-                                                        << 16;
-}
-
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | cp >> 6);
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | cp >> 12);
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | cp >> 18);
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-// UTF-16LE code points from [begin, end) up to the first zero unit; unpaired
-// surrogates become U+FFFD.
-std::vector<std::uint32_t> DecodeUtf16(std::string_view d, std::size_t begin, std::size_t end) {
-    std::vector<std::uint32_t> out;
-    for (std::size_t i = begin; i + 1 < end; i += 2) {
-        std::uint32_t u = U16(d, i);
-        if (u == 0) break;
-        if (u >= 0xD800 && u <= 0xDBFF && i + 3 < end) {
-            const std::uint32_t low = U16(d, i + 2);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                out.push_back(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
-                i += 2;
-                continue;
-            }
-        }
-        if (u >= 0xD800 && u <= 0xDFFF) u = 0xFFFD;
-        out.push_back(u);
-    }
-    return out;
-}
-
-std::string ToUtf8(const std::vector<std::uint32_t>& cps) {
-    std::string out;
-    for (std::uint32_t cp : cps) AppendUtf8(out, cp);
-    return out;
-}
-
-// Like the system's conversion to the ANSI code page: one "?" for every
-// character that GBK lacks.
-Text CodePointsToGbk(const std::vector<std::uint32_t>& cps) {
-    if (std::all_of(cps.begin(), cps.end(), [](std::uint32_t c) { return c < 0x80; })) {
-        return Text(cps.begin(), cps.end());
-    }
-    bool ok = false;
-    Text whole = ConvertEncoding(ToUtf8(cps), "UTF-8", "GBK", &ok);
-    if (ok) return whole;
-    Text out;
-    for (std::uint32_t cp : cps) {
-        std::string one;
-        AppendUtf8(one, cp);
-        Text converted = ConvertEncoding(one, "UTF-8", "GBK", &ok);
-        out += ok ? converted : Text("?");
-    }
-    return out;
+// The UTF-16LE units of [begin, end) up to the first zero unit.
+std::string_view Utf16UpToZero(std::string_view d, std::size_t begin, std::size_t end) {
+    end = std::min(end, d.size());
+    std::size_t i = begin;
+    while (i + 1 < end && Le16At(d, i) != 0) i += 2;
+    return begin < i ? d.substr(begin, i - begin) : std::string_view();
 }
 
 char AsciiLowerChar(std::uint32_t c) {
@@ -120,14 +55,14 @@ struct VersionNode {
 std::optional<VersionNode> ReadVersionNode(std::string_view block, std::size_t at,
                                            std::size_t limit) {
     if (at + 6 > limit) return std::nullopt;
-    const std::uint16_t length = U16(block, at);
-    const std::uint16_t valueLength = U16(block, at + 2);
+    const std::uint16_t length = Le16At(block, at);
+    const std::uint16_t valueLength = Le16At(block, at + 2);
     if (length < 6 || at + length > limit) return std::nullopt;
     VersionNode node;
     node.end = at + length;
-    node.type = U16(block, at + 4);
+    node.type = Le16At(block, at + 4);
     std::size_t keyEnd = at + 6;
-    while (keyEnd + 1 < node.end && U16(block, keyEnd) != 0) keyEnd += 2;
+    while (keyEnd + 1 < node.end && Le16At(block, keyEnd) != 0) keyEnd += 2;
     if (keyEnd + 1 >= node.end) return std::nullopt;  // key without its zero
     node.keyBegin = at + 6;
     node.keyEnd = keyEnd;
@@ -147,7 +82,7 @@ bool KeyEquals(std::string_view block, const VersionNode& node, const std::strin
         bool ascii = true;
         std::size_t i = 0;
         for (; i < units; ++i) {
-            const std::uint32_t u = U16(block, node.keyBegin + i * 2);
+            const std::uint32_t u = Le16At(block, node.keyBegin + i * 2);
             if (u >= 0x80) {
                 ascii = false;
                 break;
@@ -156,7 +91,7 @@ bool KeyEquals(std::string_view block, const VersionNode& node, const std::strin
         }
         if (ascii) return true;
     }
-    return AsciiLower(ToUtf8(DecodeUtf16(block, node.keyBegin, node.keyEnd))) == wanted;
+    return AsciiLower(Utf16LeToUtf8(Utf16UpToZero(block, node.keyBegin, node.keyEnd))) == wanted;
 }
 
 }  // namespace
@@ -231,19 +166,19 @@ bool PeFile::readRva(std::uint32_t rva, std::size_t size, std::string& out) cons
 bool PeFile::parseHeaders() {
     std::string dos;
     if (!readAt(0, 64, dos) || dos[0] != 'M' || dos[1] != 'Z') return false;
-    const std::uint32_t peAt = U32(dos, 0x3C);
+    const std::uint32_t peAt = Le32At(dos, 0x3C);
     std::string coff;
     if (!readAt(peAt, 24, coff) || coff.compare(0, 4, std::string("PE\0\0", 4)) != 0) {
         return false;
     }
-    const std::uint16_t sectionCount = U16(coff, 6);
-    const std::uint16_t optionalSize = U16(coff, 20);
+    const std::uint16_t sectionCount = Le16At(coff, 6);
+    const std::uint16_t optionalSize = Le16At(coff, 20);
     if (sectionCount > kMaxSections) return false;
     std::string optional;
     if (optionalSize < 2 || !readAt(std::uint64_t{peAt} + 24, optionalSize, optional)) {
         return false;
     }
-    const std::uint16_t magic = U16(optional, 0);
+    const std::uint16_t magic = Le16At(optional, 0);
     std::size_t countAt = 0;
     if (magic == 0x10B) {
         countAt = 92;
@@ -256,10 +191,10 @@ bool PeFile::parseHeaders() {
     const std::size_t directoriesAt = countAt + 4;
     // The resource directory is the third data directory.
     const std::size_t resourceAt = directoriesAt + 2 * 8;
-    if (optional.size() >= countAt + 4 && U32(optional, countAt) > 2 &&
+    if (optional.size() >= countAt + 4 && Le32At(optional, countAt) > 2 &&
         optional.size() >= resourceAt + 8) {
-        resourceRva_ = U32(optional, resourceAt);
-        resourceSize_ = U32(optional, resourceAt + 4);
+        resourceRva_ = Le32At(optional, resourceAt);
+        resourceSize_ = Le32At(optional, resourceAt + 4);
     }
     std::string table;
     if (!readAt(std::uint64_t{peAt} + 24 + optionalSize, std::size_t{sectionCount} * 40, table)) {
@@ -267,9 +202,9 @@ bool PeFile::parseHeaders() {
     }
     for (std::size_t i = 0; i < sectionCount; ++i) {
         Section s;
-        s.virtualAddress = U32(table, i * 40 + 12);
-        s.rawSize = U32(table, i * 40 + 16);
-        s.rawOffset = U32(table, i * 40 + 20);
+        s.virtualAddress = Le32At(table, i * 40 + 12);
+        s.rawSize = Le32At(table, i * 40 + 16);
+        s.rawOffset = Le32At(table, i * 40 + 20);
         // A section whose data lies beyond the end of the file: the file was
         // cut short, and nothing in it can be trusted.
         if (s.rawSize != 0 && std::uint64_t{s.rawOffset} + s.rawSize > source_->size) return false;
@@ -284,14 +219,14 @@ std::optional<std::uint32_t> PeFile::findEntry(std::uint32_t directory,
     if (at > 0xFFFFFFFFu) return std::nullopt;
     std::string header;
     if (!readRva(static_cast<std::uint32_t>(at), 16, header)) return std::nullopt;
-    const std::size_t named = U16(header, 12);
-    const std::size_t count = named + U16(header, 14);
+    const std::size_t named = Le16At(header, 12);
+    const std::size_t count = named + Le16At(header, 14);
     if (count == 0 || at + 16 > 0xFFFFFFFFu) return std::nullopt;
     std::string entries;
     if (!readRva(static_cast<std::uint32_t>(at + 16), count * 8, entries)) return std::nullopt;
     for (std::size_t i = 0; i < count; ++i) {
-        const std::uint32_t name = U32(entries, i * 8);
-        if (!id || (!(name & 0x80000000u) && name == *id)) return U32(entries, i * 8 + 4);
+        const std::uint32_t name = Le32At(entries, i * 8);
+        if (!id || (!(name & 0x80000000u) && name == *id)) return Le32At(entries, i * 8 + 4);
     }
     return std::nullopt;
 }
@@ -311,8 +246,8 @@ std::optional<std::string> PeFile::resource(std::uint16_t type,
     if (dataEntryAt > 0xFFFFFFFFu) return std::nullopt;
     std::string dataEntry;
     if (!readRva(static_cast<std::uint32_t>(dataEntryAt), 16, dataEntry)) return std::nullopt;
-    const std::uint32_t dataRva = U32(dataEntry, 0);
-    const std::uint32_t size = U32(dataEntry, 4);
+    const std::uint32_t dataRva = Le32At(dataEntry, 0);
+    const std::uint32_t size = Le32At(dataEntry, 4);
     if (size > kMaxResourceSize) return std::nullopt;
     std::string data;
     if (!readRva(dataRva, size, data)) return std::nullopt;
@@ -327,8 +262,8 @@ std::optional<std::string> PeFile::versionBlock() const {
 std::vector<IconDirEntry> PeFile::iconGroup() const {
     std::vector<IconDirEntry> images;
     const auto group = resource(kResourceGroupIcon);
-    if (!group || group->size() < 6 || U16(*group, 2) != 1) return images;
-    const std::size_t count = std::min<std::size_t>(U16(*group, 4), kMaxIconImages);
+    if (!group || group->size() < 6 || Le16At(*group, 2) != 1) return images;
+    const std::size_t count = std::min<std::size_t>(Le16At(*group, 4), kMaxIconImages);
     for (std::size_t i = 0; i < count && 6 + (i + 1) * 14 <= group->size(); ++i) {
         const std::size_t at = 6 + i * 14;
         IconDirEntry e;
@@ -337,10 +272,10 @@ std::vector<IconDirEntry> PeFile::iconGroup() const {
         const auto colours = static_cast<unsigned char>((*group)[at + 2]);
         e.width = w == 0 ? 256 : w;
         e.height = h == 0 ? 256 : h;
-        e.bitCount = U16(*group, at + 6);
+        e.bitCount = Le16At(*group, at + 6);
         if (e.bitCount == 0)
             e.bitCount = colours == 2 ? 1 : (colours != 0 && colours <= 16) ? 4 : 8;
-        e.id = U16(*group, at + 12);
+        e.id = Le16At(*group, at + 12);
         images.push_back(e);
     }
     return images;
@@ -379,7 +314,7 @@ int ChooseIconImage(const std::vector<IconDirEntry>& images, int width, int heig
 
 std::optional<std::string> QueryVersionValue(std::string_view block, std::string_view subBlock) {
     if (block.size() < 6) return std::nullopt;
-    auto node = ReadVersionNode(block, 0, std::min<std::size_t>(block.size(), U16(block, 0)));
+    auto node = ReadVersionNode(block, 0, std::min<std::size_t>(block.size(), Le16At(block, 0)));
     if (!node) return std::nullopt;
     for (const Text& part : Split(subBlock, "\\")) {
         if (part.empty()) continue;
@@ -401,7 +336,7 @@ std::optional<std::string> QueryVersionValue(std::string_view block, std::string
         node = found;
     }
     if (node->type == 1) {
-        return CodePointsToGbk(DecodeUtf16(block, node->valueBegin, node->valueEnd));
+        return Utf16LeToGbk(Utf16UpToZero(block, node->valueBegin, node->valueEnd));
     }
     return std::string(block.substr(node->valueBegin, node->valueEnd - node->valueBegin));
 }

@@ -9,14 +9,13 @@
 #include <vector>
 
 #include "support/BoxFolder.h"
-#include "support/FileText.h"
+#include "support/ByteOrder.h"
 
 namespace box {
 
 namespace {
 
 constexpr std::uint32_t kHeaderSize = 0x4C;
-constexpr std::uintmax_t kMaxShortcutBytes = 4 << 20;
 constexpr std::array<unsigned char, 16> kLinkClsid = {
     0x01, 0x14, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
 
@@ -45,11 +44,6 @@ constexpr std::uint32_t kLinkInfoHeaderUnicode = 0x24;
 constexpr std::uint32_t kNetLinkHeaderAnsi = 0x14;
 constexpr std::uint32_t kNetLinkHeaderUnicode = 0x1C;
 
-constexpr std::uint8_t kHotKeyShift = 0x01;
-constexpr std::uint8_t kHotKeyControl = 0x02;
-constexpr std::uint8_t kHotKeyAlt = 0x04;
-constexpr std::uint8_t kHotKeyExt = 0x08;
-
 // Shell items of an ID list that name a file-system path: the "My Computer"
 // root, a drive, then one file entry per folder and file.
 constexpr std::array<unsigned char, 16> kMyComputerClsid = {
@@ -70,31 +64,10 @@ std::string ToUtf16(const Text& gbk) {
     return ConvertEncoding(GbkToUtf8(gbk), "UTF-8", "UTF-16LE");
 }
 
-// UTF-16LE bytes -> GBK. Characters GBK lacks and unpaired surrogates become
-// '?', so a damaged name still reads as text.
+// UTF-16LE bytes -> GBK, one '?' for each character that GBK lacks (unpaired
+// surrogates included), so a damaged name still reads as text.
 Text FromUtf16(std::string_view utf16) {
-    std::string clean(utf16.substr(0, utf16.size() & ~std::size_t{1}));
-    auto unit = [&](std::size_t i) {
-        return static_cast<unsigned>(static_cast<unsigned char>(clean[i])) |
-               static_cast<unsigned>(static_cast<unsigned char>(clean[i + 1])) << 8;
-    };
-    for (std::size_t i = 0; i < clean.size(); i += 2) {
-        unsigned u = unit(i);
-        if (u >= 0xD800 && u <= 0xDBFF && i + 3 < clean.size()) {
-            unsigned next = unit(i + 2);
-            if (next >= 0xDC00 && next <= 0xDFFF) {
-                i += 2;
-                continue;
-            }
-        }
-        if (u >= 0xD800 && u <= 0xDFFF) {
-            clean[i] = '?';
-            clean[i + 1] = '\0';
-        }
-    }
-    bool ok = false;
-    Text out = ConvertEncoding(clean, "UTF-16LE", "GBK//TRANSLIT", &ok);
-    return ok ? out : Text();
+    return Utf16LeToGbk(utf16);
 }
 
 bool IsAscii(std::string_view text) {
@@ -114,26 +87,14 @@ public:
 
     std::size_t size() const { return bytes_.size(); }
 
-    bool U16(std::size_t at, std::uint32_t& out) const {
-        if (at > bytes_.size() || bytes_.size() - at < 2) return false;
-        out = Byte(at) | Byte(at + 1) << 8;
-        return true;
-    }
-    bool U32(std::size_t at, std::uint32_t& out) const {
-        if (at > bytes_.size() || bytes_.size() - at < 4) return false;
-        out = Byte(at) | Byte(at + 1) << 8 | Byte(at + 2) << 16 | Byte(at + 3) << 24;
-        return true;
-    }
+    bool U16(std::size_t at, std::uint32_t& out) const { return ReadLe16(bytes_, at, out); }
+    bool U32(std::size_t at, std::uint32_t& out) const { return ReadLe32(bytes_, at, out); }
     bool Slice(std::size_t at, std::size_t length, std::string_view& out) const {
         if (at > bytes_.size() || bytes_.size() - at < length) return false;
         out = bytes_.substr(at, length);
         return true;
     }
-    bool U8(std::size_t at, std::uint32_t& out) const {
-        if (at >= bytes_.size()) return false;
-        out = Byte(at);
-        return true;
-    }
+    bool U8(std::size_t at, std::uint32_t& out) const { return ReadLe8(bytes_, at, out); }
     // A zero-terminated byte string starting at `at`; `next` is set past its
     // terminator.
     bool CString(std::size_t at, Text& out, std::size_t* next = nullptr) const {
@@ -157,7 +118,6 @@ public:
     }
 
 private:
-    std::uint32_t Byte(std::size_t at) const { return static_cast<unsigned char>(bytes_[at]); }
     std::string_view bytes_;
 };
 
@@ -356,27 +316,6 @@ Text ResolveRelative(const Text& folder, const Text& relative) {
 
 // ---------------------------------------------------------------- writing
 
-void PutU16(std::string& out, std::uint32_t value) {
-    out.push_back(static_cast<char>(value & 0xFF));
-    out.push_back(static_cast<char>((value >> 8) & 0xFF));
-}
-
-void PutU32(std::string& out, std::uint32_t value) {
-    PutU16(out, value & 0xFFFF);
-    PutU16(out, value >> 16);
-}
-
-void PutU64(std::string& out, std::uint64_t value) {
-    PutU32(out, static_cast<std::uint32_t>(value));
-    PutU32(out, static_cast<std::uint32_t>(value >> 32));
-}
-
-void SetU32(std::string& out, std::size_t at, std::uint32_t value) {
-    std::string bytes;
-    PutU32(bytes, value);
-    out.replace(at, 4, bytes);
-}
-
 std::uint64_t ToFileTime(const struct timespec& ts) {
     constexpr std::int64_t kEpochDifference = 11644473600;  // 1601-01-01 to 1970-01-01
     std::int64_t seconds = static_cast<std::int64_t>(ts.tv_sec) + kEpochDifference;
@@ -480,7 +419,7 @@ void PutCString(std::string& out, const Text& text) {
 
 void PutWString(std::string& out, const Text& text) {
     out += ToUtf16(text);
-    PutU16(out, 0);
+    AppendLe16(out, 0);
 }
 
 // LinkInfo for a local path: VolumeID, LocalBasePath and an empty suffix.
@@ -489,10 +428,10 @@ std::string LocalLinkInfo(const Text& target) {
     std::uint32_t headerSize = unicode ? kLinkInfoHeaderUnicode : kLinkInfoHeaderAnsi;
     std::string body;
     std::uint32_t volumeOffset = headerSize;
-    PutU32(body, 0x11);  // VolumeID: size, drive type, serial, label offset, empty label
-    PutU32(body, kDriveFixed);
-    PutU32(body, 0);
-    PutU32(body, 0x10);
+    AppendLe32(body, 0x11);  // VolumeID: size, drive type, serial, label offset, empty label
+    AppendLe32(body, kDriveFixed);
+    AppendLe32(body, 0);
+    AppendLe32(body, 0x10);
     body.push_back('\0');
     std::uint32_t baseOffset = headerSize + static_cast<std::uint32_t>(body.size());
     PutCString(body, target);
@@ -507,16 +446,16 @@ std::string LocalLinkInfo(const Text& target) {
     }
 
     std::string info;
-    PutU32(info, headerSize + static_cast<std::uint32_t>(body.size()));
-    PutU32(info, headerSize);
-    PutU32(info, kVolumeIdAndLocalBasePath);
-    PutU32(info, volumeOffset);
-    PutU32(info, baseOffset);
-    PutU32(info, 0);
-    PutU32(info, suffixOffset);
+    AppendLe32(info, headerSize + static_cast<std::uint32_t>(body.size()));
+    AppendLe32(info, headerSize);
+    AppendLe32(info, kVolumeIdAndLocalBasePath);
+    AppendLe32(info, volumeOffset);
+    AppendLe32(info, baseOffset);
+    AppendLe32(info, 0);
+    AppendLe32(info, suffixOffset);
     if (unicode) {
-        PutU32(info, baseUnicode);
-        PutU32(info, suffixUnicode);
+        AppendLe32(info, baseUnicode);
+        AppendLe32(info, suffixUnicode);
     }
     return info + body;
 }
@@ -535,21 +474,21 @@ std::string NetworkLinkInfo(const Text& target) {
 
     std::string net;
     std::uint32_t netHeader = unicode ? kNetLinkHeaderUnicode : kNetLinkHeaderAnsi;
-    PutU32(net, 0);  // size, set below
-    PutU32(net, 0);  // neither device nor provider type is valid
-    PutU32(net, netHeader);
-    PutU32(net, 0);
-    PutU32(net, 0);
+    AppendLe32(net, 0);  // size, set below
+    AppendLe32(net, 0);  // neither device nor provider type is valid
+    AppendLe32(net, netHeader);
+    AppendLe32(net, 0);
+    AppendLe32(net, 0);
     if (unicode) {
-        PutU32(net, 0);  // NetNameOffsetUnicode, set below
-        PutU32(net, 0);
+        AppendLe32(net, 0);  // NetNameOffsetUnicode, set below
+        AppendLe32(net, 0);
     }
     PutCString(net, share);
     if (unicode) {
-        SetU32(net, kNetLinkHeaderAnsi, static_cast<std::uint32_t>(net.size()));
+        StoreLe32(net, kNetLinkHeaderAnsi, static_cast<std::uint32_t>(net.size()));
         PutWString(net, share);
     }
-    SetU32(net, 0, static_cast<std::uint32_t>(net.size()));
+    StoreLe32(net, 0, static_cast<std::uint32_t>(net.size()));
 
     std::uint32_t headerSize = unicode ? kLinkInfoHeaderUnicode : kLinkInfoHeaderAnsi;
     std::string body = net;
@@ -562,16 +501,16 @@ std::string NetworkLinkInfo(const Text& target) {
     }
 
     std::string info;
-    PutU32(info, headerSize + static_cast<std::uint32_t>(body.size()));
-    PutU32(info, headerSize);
-    PutU32(info, kCommonNetworkRelativeLinkAndPathSuffix);
-    PutU32(info, 0);
-    PutU32(info, 0);
-    PutU32(info, headerSize);
-    PutU32(info, suffixOffset);
+    AppendLe32(info, headerSize + static_cast<std::uint32_t>(body.size()));
+    AppendLe32(info, headerSize);
+    AppendLe32(info, kCommonNetworkRelativeLinkAndPathSuffix);
+    AppendLe32(info, 0);
+    AppendLe32(info, 0);
+    AppendLe32(info, headerSize);
+    AppendLe32(info, suffixOffset);
     if (unicode) {
-        PutU32(info, 0);
-        PutU32(info, suffixUnicode);
+        AppendLe32(info, 0);
+        AppendLe32(info, suffixUnicode);
     }
     return info + body;
 }
@@ -586,104 +525,12 @@ bool IsShareTarget(const Text& target) {
 bool PutCountedString(std::string& out, const Text& text) {
     std::string wide = ToUtf16(text);
     if (wide.size() / 2 > 0xFFFF) return false;
-    PutU16(out, static_cast<std::uint32_t>(wide.size() / 2));
+    AppendLe16(out, static_cast<std::uint32_t>(wide.size() / 2));
     out += wide;
     return true;
 }
 
-struct HotKeyName {
-    const char* name;
-    std::uint8_t key;
-};
-
-// The keys a shortcut's hot key may use besides letters, digits and F1..F24.
-constexpr HotKeyName kNamedKeys[] = {
-    {"numlock", 0x90},     {"num lock", 0x90}, {"scrolllock", 0x91},
-    {"scroll lock", 0x91}, {"scroll", 0x91},
-};
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
-        text.remove_prefix(1);
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
-        text.remove_suffix(1);
-    return text;
-}
-
-std::optional<std::uint8_t> KeyCode(std::string_view name) {
-    Text lower = AsciiLower(name);
-    if (lower.size() == 1) {
-        char c = lower[0];
-        if (c >= 'a' && c <= 'z') return static_cast<std::uint8_t>(c - 'a' + 'A');
-        if (c >= '0' && c <= '9') return static_cast<std::uint8_t>(c);
-        return std::nullopt;
-    }
-    if (lower.size() <= 3 && lower[0] == 'f') {
-        int n = 0;
-        auto [end, ec] = std::from_chars(lower.data() + 1, lower.data() + lower.size(), n);
-        if (ec == std::errc() && end == lower.data() + lower.size() && lower[1] != '0' && n >= 1 &&
-            n <= 24)
-            return static_cast<std::uint8_t>(0x70 + n - 1);
-        return std::nullopt;
-    }
-    for (const HotKeyName& k : kNamedKeys) {
-        if (lower == k.name) return k.key;
-    }
-    return std::nullopt;
-}
-
 }  // namespace
-
-std::optional<std::uint16_t> ParseHotKey(std::string_view text) {
-    text = Trim(text);
-    if (text.empty()) return std::uint16_t{0};
-    std::uint8_t modifiers = 0;
-    std::optional<std::uint8_t> key;
-    for (const Text& raw : Split(text, "+")) {
-        std::string_view part = Trim(raw);
-        if (key) return std::nullopt;  // nothing may follow the key
-        Text lower = AsciiLower(part);
-        if (lower == "ctrl" || lower == "control") {
-            modifiers |= kHotKeyControl;
-        } else if (lower == "alt") {
-            modifiers |= kHotKeyAlt;
-        } else if (lower == "shift") {
-            modifiers |= kHotKeyShift;
-        } else if (lower == "ext") {
-            modifiers |= kHotKeyExt;
-        } else {
-            key = KeyCode(part);
-            if (!key) return std::nullopt;
-        }
-    }
-    if (!key) return std::nullopt;
-    return static_cast<std::uint16_t>(*key | modifiers << 8);
-}
-
-Text FormatHotKey(std::uint16_t hotKey) {
-    std::uint8_t key = hotKey & 0xFF;
-    std::uint8_t modifiers = hotKey >> 8;
-    Text name;
-    if (key >= 'A' && key <= 'Z') {
-        name = Text(1, static_cast<char>(key));
-    } else if (key >= '0' && key <= '9') {
-        name = Text(1, static_cast<char>(key));
-    } else if (key >= 0x70 && key <= 0x87) {
-        name = "F" + ToText(key - 0x70 + 1);
-    } else if (key == 0x90) {
-        name = "NumLock";
-    } else if (key == 0x91) {
-        name = "ScrollLock";
-    } else {
-        return {};
-    }
-    Text text;
-    if (modifiers & kHotKeyControl) text += "Ctrl+";
-    if (modifiers & kHotKeyAlt) text += "Alt+";
-    if (modifiers & kHotKeyShift) text += "Shift+";
-    if (modifiers & kHotKeyExt) text += "Ext+";
-    return text + name;
-}
 
 std::optional<std::string> BuildShortcutBytes(const Text& lnkPath, const Text& target,
                                               const ShortcutOptions& options) {
@@ -724,23 +571,23 @@ std::optional<std::string> BuildShortcutBytes(const Text& lnkPath, const Text& t
 
     TargetFacts facts = StatTarget(target);
     std::string out;
-    PutU32(out, kHeaderSize);
+    AppendLe32(out, kHeaderSize);
     out.append(reinterpret_cast<const char*>(kLinkClsid.data()), kLinkClsid.size());
-    PutU32(out, flags);
-    PutU32(out, facts.attributes);
-    PutU64(out, 0);  // creation time is not known here
-    PutU64(out, facts.accessTime);
-    PutU64(out, facts.writeTime);
-    PutU32(out, facts.size);
-    PutU32(out, static_cast<std::uint32_t>(iconIndex));
-    PutU32(out, show);
-    PutU16(out, hotKey);
-    PutU16(out, 0);
-    PutU32(out, 0);
-    PutU32(out, 0);
+    AppendLe32(out, flags);
+    AppendLe32(out, facts.attributes);
+    AppendLe64(out, 0);  // creation time is not known here
+    AppendLe64(out, facts.accessTime);
+    AppendLe64(out, facts.writeTime);
+    AppendLe32(out, facts.size);
+    AppendLe32(out, static_cast<std::uint32_t>(iconIndex));
+    AppendLe32(out, show);
+    AppendLe16(out, hotKey);
+    AppendLe16(out, 0);
+    AppendLe32(out, 0);
+    AppendLe32(out, 0);
     out += linkInfo;
     out += strings;
-    PutU32(out, 0);  // terminal extra-data block
+    AppendLe32(out, 0);  // terminal extra-data block
     return out;
 }
 
@@ -805,41 +652,6 @@ std::optional<ShortcutInfo> ParseShortcut(std::string_view bytes, const Text& ln
                            ? static_cast<int>(show)
                            : static_cast<int>(kShowNormal);
     return info;
-}
-
-bool CreateShortcutFile(Text& lnkPath, const Text& target, const ShortcutOptions& options) {
-    if (lnkPath.size() < 4 || AsciiLower(lnkPath.substr(lnkPath.size() - 4)) != ".lnk")
-        lnkPath += ".lnk";
-    std::optional<std::string> bytes = BuildShortcutBytes(lnkPath, target, options);
-    return bytes && WriteFileBytes(lnkPath, *bytes);
-}
-
-bool CreateShortcutFile(const std::filesystem::path& lnkFile, const Text& target,
-                        const ShortcutOptions& options) {
-    std::optional<std::string> bytes = BuildShortcutBytes(FromFsPath(lnkFile), target, options);
-    return bytes && WriteFileBytes(lnkFile, *bytes);
-}
-
-namespace {
-
-Text ReadTarget(const std::filesystem::path& lnkFile, const Text& lnkFolder) {
-    // Shortcuts are a few kilobytes; a huge file by that name is not read whole.
-    std::optional<std::string> bytes = ReadFileBytes(lnkFile, kMaxShortcutBytes);
-    if (!bytes) return {};
-    std::optional<ShortcutInfo> info = ParseShortcut(*bytes, lnkFolder);
-    return info ? info->target : Text();
-}
-
-}  // namespace
-
-Text ReadShortcutTarget(const Text& lnkPath) {
-    if (lnkPath.find(".lnk") == Text::npos) return {};
-    return ReadTarget(FsPath(lnkPath), FolderPart(lnkPath));
-}
-
-Text ReadShortcutTarget(const std::filesystem::path& lnkFile) {
-    if (lnkFile.native().find(".lnk") == std::string::npos) return {};
-    return ReadTarget(lnkFile, FromFsPath(lnkFile.parent_path()));
 }
 
 }  // namespace box

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/HotKey.h"
 #include "support/Text.h"
 
 namespace box {
@@ -68,11 +69,5 @@ std::optional<std::string> BuildShortcutBytes(const Text& lnkPath, const Text& t
 // shortcut. The target comes from the LinkInfo, else from the item ID list's
 // file-system path, else from the relative path resolved against lnkFolder.
 std::optional<ShortcutInfo> ParseShortcut(std::string_view bytes, const Text& lnkFolder);
-
-// "Ctrl+Alt+F" <-> the two hot-key bytes; the modifiers are Ctrl, Alt, Shift
-// and Ext. ParseHotKey gives nullopt for a text it does not understand; ""
-// means no hot key (0).
-std::optional<std::uint16_t> ParseHotKey(std::string_view text);
-Text FormatHotKey(std::uint16_t hotKey);
 
 }  // namespace box

@@ -7,60 +7,14 @@
 // packed DIB (header, colour table, bottom-up rows) in the layout a BMP file
 // carries after its file header.
 
-#include <cstdint>
-#include <optional>
+#include <cstddef>
 #include <string>
-#include <string_view>
-#include <vector>
 
+#include "support/Canvas.h"
+#include "support/IconImage.h"
 #include "support/Text.h"
 
 namespace box {
-
-// A decoded icon image: width x height pixels, top-down, 0xAARRGGBB with
-// straight (not premultiplied) alpha.
-struct IconPicture {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint32_t> argb;
-};
-
-// Decodes one image of an icon resource: a PNG stream, or a classic DIB
-// (BITMAPINFOHEADER, colour table, colour rows, AND mask). Masked pixels and
-// zero-alpha pixels come out transparent. Anything malformed gives nullopt.
-std::optional<IconPicture> DecodeIconImage(std::string_view data);
-
-// Encodes a picture as PNG (8-bit RGBA); empty on failure.
-std::string EncodePng(const IconPicture& picture);
-
-struct PixelRect {
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
-};
-
-// A 32-bit drawing surface, top-down, 0x00RRGGBB per pixel.
-class Canvas {
-public:
-    Canvas(int width, int height);
-
-    int width() const { return width_; }
-    int height() const { return height_; }
-    std::uint32_t pixel(int x, int y) const;
-
-    // Parts of the rectangle outside the canvas are left out.
-    void fillRect(const PixelRect& rect, std::uint32_t rgb);
-    // Scales the icon to the rectangle and blends it over what is there.
-    void drawIcon(const IconPicture& icon, const PixelRect& rect);
-
-private:
-    void blendSameSize(const IconPicture& icon, const PixelRect& rect);
-
-    int width_;
-    int height_;
-    std::vector<std::uint32_t> pixels_;
-};
 
 class BitmapObject {
 public:

@@ -6,32 +6,13 @@
 #include <map>
 #include <stdexcept>
 
+#include "support/ByteOrder.h"
 #include "support/Text.h"
 
 namespace box::test {
 
 namespace {
 
-void Put16(std::string& s, std::size_t at, std::uint32_t v) {
-    s[at] = static_cast<char>(v & 0xFF);
-    s[at + 1] = static_cast<char>((v >> 8) & 0xFF);
-}
-void Put32(std::string& s, std::size_t at, std::uint32_t v) {
-    Put16(s, at, v & 0xFFFF);
-    Put16(s, at + 2, v >> 16);
-}
-void Put64(std::string& s, std::size_t at, std::uint64_t v) {
-    Put32(s, at, static_cast<std::uint32_t>(v));
-    Put32(s, at + 4, static_cast<std::uint32_t>(v >> 32));
-}
-void Add16(std::string& s, std::uint32_t v) {
-    s.append(2, '\0');
-    Put16(s, s.size() - 2, v);
-}
-void Add32(std::string& s, std::uint32_t v) {
-    s.append(4, '\0');
-    Put32(s, s.size() - 4, v);
-}
 void Pad4(std::string& s) {
     s.append((4 - s.size() % 4) % 4, '\0');
 }
@@ -59,16 +40,16 @@ std::string VersionNode(const std::string& key, const std::string& value, bool t
         Pad4(out);
         out += child;
     }
-    Put16(out, 0, static_cast<std::uint32_t>(out.size()));
-    Put16(out, 2, static_cast<std::uint32_t>(text ? value.size() / 2 : value.size()));
-    Put16(out, 4, text ? 1 : 0);
+    StoreLe16(out, 0, static_cast<std::uint32_t>(out.size()));
+    StoreLe16(out, 2, static_cast<std::uint32_t>(text ? value.size() / 2 : value.size()));
+    StoreLe16(out, 4, text ? 1 : 0);
     return out;
 }
 
 std::string VersionBlock(const PeVersion& v) {
     std::string fixed;
-    Add32(fixed, 0xFEEF04BD);
-    Add32(fixed, 0x00010000);
+    AppendLe32(fixed, 0xFEEF04BD);
+    AppendLe32(fixed, 0x00010000);
     std::uint32_t parts[4] = {};
     for (const auto& [name, value] : v.strings) {
         if (name == "FileVersion") {
@@ -77,7 +58,8 @@ std::string VersionBlock(const PeVersion& v) {
     }
     const std::uint32_t ms = parts[0] << 16 | (parts[1] & 0xFFFF);
     const std::uint32_t ls = parts[2] << 16 | (parts[3] & 0xFFFF);
-    for (std::uint32_t x : {ms, ls, ms, ls, 0x3Fu, 0u, 0x40004u, 1u, 0u, 0u, 0u}) Add32(fixed, x);
+    for (std::uint32_t x : {ms, ls, ms, ls, 0x3Fu, 0u, 0x40004u, 1u, 0u, 0u, 0u})
+        AppendLe32(fixed, x);
 
     std::string key = v.tableKey;
     if (key.empty()) {
@@ -98,7 +80,8 @@ std::string VersionBlock(const PeVersion& v) {
         VersionNode("StringFileInfo", "", true, {VersionNode(key, "", true, strings)})};
     if (v.withVarFileInfo) {
         std::string list;
-        for (const auto& [lang, cp] : v.translations) Add32(list, lang | std::uint32_t{cp} << 16);
+        for (const auto& [lang, cp] : v.translations)
+            AppendLe32(list, lang | std::uint32_t{cp} << 16);
         top.push_back(
             VersionNode("VarFileInfo", "", true, {VersionNode("Translation", list, false, {})}));
     }
@@ -156,24 +139,24 @@ std::string ResourceSection(std::vector<Resource> resources, std::uint32_t secti
     }
     std::string out(at, '\0');
     auto directory = [&](std::size_t where, std::size_t count) {
-        Put16(out, where + 14, static_cast<std::uint32_t>(count));
+        StoreLe16(out, where + 14, static_cast<std::uint32_t>(count));
     };
     directory(0, byType.size());
     std::size_t i = 0;
     for (const auto& [type, list] : byType) {
-        Put32(out, 16 + i * 8, type);
-        Put32(out, 16 + i * 8 + 4, 0x80000000u | static_cast<std::uint32_t>(typeDirAt[type]));
+        StoreLe32(out, 16 + i * 8, type);
+        StoreLe32(out, 16 + i * 8 + 4, 0x80000000u | static_cast<std::uint32_t>(typeDirAt[type]));
         directory(typeDirAt[type], list.size());
         for (std::size_t j = 0; j < list.size(); ++j) {
             const Resource* r = list[j];
             const std::size_t e = typeDirAt[type] + 16 + j * 8;
-            Put32(out, e, r->id);
-            Put32(out, e + 4, 0x80000000u | static_cast<std::uint32_t>(nameDirAt[r]));
+            StoreLe32(out, e, r->id);
+            StoreLe32(out, e + 4, 0x80000000u | static_cast<std::uint32_t>(nameDirAt[r]));
             directory(nameDirAt[r], 1);
-            Put32(out, nameDirAt[r] + 16, 0x0804);
-            Put32(out, nameDirAt[r] + 20, static_cast<std::uint32_t>(dataEntryAt[r]));
-            Put32(out, dataEntryAt[r], sectionRva + static_cast<std::uint32_t>(dataAt[r]));
-            Put32(out, dataEntryAt[r] + 4, static_cast<std::uint32_t>(r->data.size()));
+            StoreLe32(out, nameDirAt[r] + 16, 0x0804);
+            StoreLe32(out, nameDirAt[r] + 20, static_cast<std::uint32_t>(dataEntryAt[r]));
+            StoreLe32(out, dataEntryAt[r], sectionRva + static_cast<std::uint32_t>(dataAt[r]));
+            StoreLe32(out, dataEntryAt[r] + 4, static_cast<std::uint32_t>(r->data.size()));
             out.replace(dataAt[r], r->data.size(), r->data);
         }
         ++i;
@@ -208,13 +191,13 @@ std::string EncodeIconImage(const IconPicture& p, IconFormat format) {
         palette.resize(1u << bits, 0);
     }
     std::string out(40, '\0');
-    Put32(out, 0, 40);
-    Put32(out, 4, static_cast<std::uint32_t>(w));
-    Put32(out, 8, static_cast<std::uint32_t>(h * 2));
-    Put16(out, 12, 1);
-    Put16(out, 14, static_cast<std::uint32_t>(bits));
-    Put32(out, 20, static_cast<std::uint32_t>((stride + maskStride) * h));
-    for (std::uint32_t c : palette) Add32(out, c);
+    StoreLe32(out, 0, 40);
+    StoreLe32(out, 4, static_cast<std::uint32_t>(w));
+    StoreLe32(out, 8, static_cast<std::uint32_t>(h * 2));
+    StoreLe16(out, 12, 1);
+    StoreLe16(out, 14, static_cast<std::uint32_t>(bits));
+    StoreLe32(out, 20, static_cast<std::uint32_t>((stride + maskStride) * h));
+    for (std::uint32_t c : palette) AppendLe32(out, c);
     const std::size_t pixelsAt = out.size();
     out.append(stride * h + maskStride * h, '\0');
     for (std::size_t y = 0; y < h; ++y) {
@@ -227,10 +210,10 @@ std::string EncodeIconImage(const IconPicture& p, IconFormat format) {
                 out[maskRow + x / 8] = static_cast<char>(out[maskRow + x / 8] | (0x80 >> (x % 8)));
             switch (format) {
                 case IconFormat::kDib32:
-                    Put32(out, row + x * 4, c);
+                    StoreLe32(out, row + x * 4, c);
                     break;
                 case IconFormat::kDib32MaskOnly:
-                    Put32(out, row + x * 4, clear ? 0 : c & 0xFFFFFF);
+                    StoreLe32(out, row + x * 4, clear ? 0 : c & 0xFFFFFF);
                     break;
                 case IconFormat::kDib24:
                     if (!clear) {
@@ -285,9 +268,9 @@ std::string BuildPe(const PeLayout& layout) {
     if (layout.version) resources.push_back({16, 1, VersionBlock(*layout.version)});
     if (!layout.icons.empty()) {
         std::string group;
-        Add16(group, 0);
-        Add16(group, 1);
-        Add16(group, static_cast<std::uint32_t>(layout.icons.size()));
+        AppendLe16(group, 0);
+        AppendLe16(group, 1);
+        AppendLe16(group, static_cast<std::uint32_t>(layout.icons.size()));
         for (std::size_t i = 0; i < layout.icons.size(); ++i) {
             const PeIcon& icon = layout.icons[i];
             std::string image = EncodeIconImage(icon.picture, icon.format);
@@ -296,10 +279,10 @@ std::string BuildPe(const PeLayout& layout) {
             group += static_cast<char>(icon.picture.height >= 256 ? 0 : icon.picture.height);
             group += static_cast<char>(icon.format == IconFormat::kDib4 ? 16 : 0);
             group += '\0';
-            Add16(group, 1);
-            Add16(group, static_cast<std::uint32_t>(BitsOf(icon.format)));
-            Add32(group, static_cast<std::uint32_t>(image.size()));
-            Add16(group, id);
+            AppendLe16(group, 1);
+            AppendLe16(group, static_cast<std::uint32_t>(BitsOf(icon.format)));
+            AppendLe32(group, static_cast<std::uint32_t>(image.size()));
+            AppendLe16(group, id);
             resources.push_back({3, id, std::move(image)});
         }
         resources.push_back({14, 1, group});
@@ -313,71 +296,71 @@ std::string BuildPe(const PeLayout& layout) {
     std::string file(rsrcRaw + rsrcRawSize, '\0');
     file[0] = 'M';
     file[1] = 'Z';
-    Put32(file, 0x3C, 0x40);
+    StoreLe32(file, 0x3C, 0x40);
     file.replace(0x40, 4, std::string("PE\0\0", 4));
     const std::size_t coff = 0x44;
     const std::uint16_t optionalSize = layout.pe64 ? 240 : 224;
-    Put16(file, coff, layout.pe64 ? 0x8664 : 0x14C);
-    Put16(file, coff + 2, 2);
-    Put16(file, coff + 16, optionalSize);
-    Put16(file, coff + 18, layout.pe64 ? 0x0022 : 0x0102);
+    StoreLe16(file, coff, layout.pe64 ? 0x8664 : 0x14C);
+    StoreLe16(file, coff + 2, 2);
+    StoreLe16(file, coff + 16, optionalSize);
+    StoreLe16(file, coff + 18, layout.pe64 ? 0x0022 : 0x0102);
 
     const std::size_t opt = coff + 20;
-    Put16(file, opt, layout.pe64 ? 0x20B : 0x10B);
+    StoreLe16(file, opt, layout.pe64 ? 0x20B : 0x10B);
     file[opt + 2] = 14;
-    Put32(file, opt + 4, kTextSize);
-    Put32(file, opt + 8, rsrcRawSize);
-    Put32(file, opt + 16, kTextRva);
-    Put32(file, opt + 20, kTextRva);
+    StoreLe32(file, opt + 4, kTextSize);
+    StoreLe32(file, opt + 8, rsrcRawSize);
+    StoreLe32(file, opt + 16, kTextRva);
+    StoreLe32(file, opt + 20, kTextRva);
     if (layout.pe64) {
-        Put64(file, opt + 24, 0x140000000ull);
+        StoreLe64(file, opt + 24, 0x140000000ull);
     } else {
-        Put32(file, opt + 24, kRsrcRva);
-        Put32(file, opt + 28, 0x400000);
+        StoreLe32(file, opt + 24, kRsrcRva);
+        StoreLe32(file, opt + 28, 0x400000);
     }
-    Put32(file, opt + 32, kSectionAlign);
-    Put32(file, opt + 36, kFileAlign);
-    Put16(file, opt + 40, 6);
-    Put16(file, opt + 48, 6);
-    Put32(file, opt + 56,
-          static_cast<std::uint32_t>(
-              kRsrcRva + AlignUp(std::max<std::size_t>(rsrc.size(), 1), kSectionAlign)));
-    Put32(file, opt + 60, kHeadersSize);
-    Put16(file, opt + 68, 2);  // GUI
-    Put16(file, opt + 70, 0x8140);
+    StoreLe32(file, opt + 32, kSectionAlign);
+    StoreLe32(file, opt + 36, kFileAlign);
+    StoreLe16(file, opt + 40, 6);
+    StoreLe16(file, opt + 48, 6);
+    StoreLe32(file, opt + 56,
+              static_cast<std::uint32_t>(
+                  kRsrcRva + AlignUp(std::max<std::size_t>(rsrc.size(), 1), kSectionAlign)));
+    StoreLe32(file, opt + 60, kHeadersSize);
+    StoreLe16(file, opt + 68, 2);  // GUI
+    StoreLe16(file, opt + 70, 0x8140);
     std::size_t dirs;
     if (layout.pe64) {
-        Put64(file, opt + 72, 0x100000);
-        Put64(file, opt + 80, 0x1000);
-        Put64(file, opt + 88, 0x100000);
-        Put64(file, opt + 96, 0x1000);
-        Put32(file, opt + 108, 16);
+        StoreLe64(file, opt + 72, 0x100000);
+        StoreLe64(file, opt + 80, 0x1000);
+        StoreLe64(file, opt + 88, 0x100000);
+        StoreLe64(file, opt + 96, 0x1000);
+        StoreLe32(file, opt + 108, 16);
         dirs = opt + 112;
     } else {
-        Put32(file, opt + 72, 0x100000);
-        Put32(file, opt + 76, 0x1000);
-        Put32(file, opt + 80, 0x100000);
-        Put32(file, opt + 84, 0x1000);
-        Put32(file, opt + 92, 16);
+        StoreLe32(file, opt + 72, 0x100000);
+        StoreLe32(file, opt + 76, 0x1000);
+        StoreLe32(file, opt + 80, 0x100000);
+        StoreLe32(file, opt + 84, 0x1000);
+        StoreLe32(file, opt + 92, 16);
         dirs = opt + 96;
     }
     if (!rsrc.empty()) {
-        Put32(file, dirs + 16, kRsrcRva);
-        Put32(file, dirs + 20, static_cast<std::uint32_t>(rsrc.size()));
+        StoreLe32(file, dirs + 16, kRsrcRva);
+        StoreLe32(file, dirs + 20, static_cast<std::uint32_t>(rsrc.size()));
     }
     const std::size_t sections = opt + optionalSize;
     file.replace(sections, 5, ".text");
-    Put32(file, sections + 8, 0x10);
-    Put32(file, sections + 12, kTextRva);
-    Put32(file, sections + 16, kTextSize);
-    Put32(file, sections + 20, kTextRaw);
-    Put32(file, sections + 36, 0x60000020);
+    StoreLe32(file, sections + 8, 0x10);
+    StoreLe32(file, sections + 12, kTextRva);
+    StoreLe32(file, sections + 16, kTextSize);
+    StoreLe32(file, sections + 20, kTextRaw);
+    StoreLe32(file, sections + 36, 0x60000020);
     file.replace(sections + 40, 5, ".rsrc");
-    Put32(file, sections + 48, static_cast<std::uint32_t>(rsrc.size()));
-    Put32(file, sections + 52, kRsrcRva);
-    Put32(file, sections + 56, rsrcRawSize);
-    Put32(file, sections + 60, rsrcRaw);
-    Put32(file, sections + 76, 0x40000040);
+    StoreLe32(file, sections + 48, static_cast<std::uint32_t>(rsrc.size()));
+    StoreLe32(file, sections + 52, kRsrcRva);
+    StoreLe32(file, sections + 56, rsrcRawSize);
+    StoreLe32(file, sections + 60, rsrcRaw);
+    StoreLe32(file, sections + 76, 0x40000040);
 
     file[kTextRaw] = static_cast<char>(0xC3);  // ret
     file.replace(rsrcRaw, rsrc.size(), rsrc);

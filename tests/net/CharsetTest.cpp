@@ -140,14 +140,6 @@ TEST(LooksLikeUtf8, AcceptsOnlyCompleteTwoAndThreeByteSequences) {
     EXPECT_FALSE(LooksLikeUtf8("\xA9"));  // a lone continuation byte
 }
 
-TEST(ContainsAny, VariantsIgnoringCaseWithApostrophePairsAsQuotes) {
-    EXPECT_TRUE(ContainsAny("x CHARSET=\"UTF-8\"", "charset=''utf-8''[fg]nothing"));
-    EXPECT_TRUE(ContainsAny("abc", "zz[fg]B"));
-    EXPECT_FALSE(ContainsAny("abc", "zz[fg]yy"));
-    EXPECT_FALSE(ContainsAny("abc", "[fg]"));
-    EXPECT_FALSE(ContainsAny("", "a"));
-}
-
 TEST(ConvertCharset, ConvertsOrGivesNothing) {
     Bytes gbk = ConvertCharset("中文", "UTF-8", "GB18030");
     EXPECT_EQ(std::string(gbk.begin(), gbk.end()), "中文"_gbk);

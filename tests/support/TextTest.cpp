@@ -49,6 +49,45 @@ TEST(GbkText, AnUnconvertibleCharacterIsOneCharacterByTheGbkRule) {
               "a??b?");
 }
 
+TEST(GbkText, Utf16NamesGiveOneQuestionMarkPerCharacterThatGbkLacks) {
+    auto utf16 = [](const std::string& utf8) { return ConvertEncoding(utf8, "UTF-8", "UTF-16LE"); };
+    EXPECT_EQ(Utf16LeToGbk(utf16("C:\\软件\\a.exe")), "C:\\软件\\a.exe"_gbk);
+    // Neither a transliteration ("n", "(TM)") nor a lost name.
+    EXPECT_EQ(Utf16LeToGbk(utf16("ñ™软😀")), "??"_gbk + "软"_gbk + "?");
+    // Unpaired surrogates, a zero unit and an odd last byte.
+    EXPECT_EQ(Utf16LeToGbk(std::string("a\0\x00\xD8"
+                                       "b\0\x00\xDC",
+                                       8)),
+              "a?b?");
+    EXPECT_EQ(Utf16LeToGbk(std::string("a\0\0\0b", 5)), std::string("a\0", 2));
+    EXPECT_EQ(Utf16LeToUtf8(utf16("汀😀") + std::string("\x00\xD8", 2)), "汀😀\xEF\xBF\xBD");
+}
+
+TEST(GbkText, LargeConversionsCrossSlicesAndLetEventsRun) {
+    // Characters cut at the slice boundaries, in both the failing and the
+    // replacing conversion.
+    std::string utf8;
+    while (utf8.size() < 1024 * 1024) utf8 += "汀芷ab";
+    test::ScriptedEventPump pump;
+    bool ok = false;
+    const std::string gbk = ConvertEncoding(utf8, "UTF-8", "GBK", &ok, &pump);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(gbk, Utf8ToGbk(utf8));
+    EXPECT_EQ(GbkToUtf8(gbk), utf8);
+    EXPECT_LT(pump.pumps, 1000);
+    EXPECT_EQ(ConvertEncoding(utf8 + "\xFF", "UTF-8", "GBK", &ok), "");
+    EXPECT_FALSE(ok);
+}
+
+TEST(GbkText, TrimBlanksTakesTheGivenBlanksFromBothEnds) {
+    EXPECT_EQ(TrimBlanks(" \t a b \r\n"), "a b");
+    EXPECT_EQ(TrimBlanks(" \r\n\t"), "");
+    EXPECT_EQ(TrimBlanks(""), "");
+    EXPECT_EQ(TrimBlanks("\r a \r", " \t"), "\r a \r");
+    // A trail byte is never a blank, so a character at either end stays whole.
+    EXPECT_EQ(TrimBlanks(" 软 "_gbk), "软"_gbk);
+}
+
 TEST(GbkText, AsciiLowerLeavesTrailBytesAlone) {
     // 0xB5 0x5A: the trail byte 'Z' must not be lowered.
     std::string s = "AB\xB5Z";

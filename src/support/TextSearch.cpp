@@ -1,9 +1,8 @@
-#include "resolve/TextHelpers.h"
+#include "support/TextSearch.h"
 
 #include <algorithm>
 #include <climits>
-
-#include "net/PumpThrottle.h"
+#include <cstring>
 
 namespace box {
 
@@ -162,34 +161,19 @@ Text TextBetween(std::string_view text, std::string_view left, std::string_view 
     return TextBetween(text, left, right, start, fromRight);
 }
 
-Text UrlHostPart(std::string_view url) {
-    // "/" is below the GBK trail-byte range, so plain byte searches are exact.
-    std::size_t slashes = url.find("//");
-    std::size_t begin = slashes == kNone ? 0 : slashes + 2;
-    std::size_t end = url.find('/', begin);
-    if (end == kNone) end = url.size();
-    return Text(url.substr(begin, end - begin));
+bool ContainsAny(std::string_view text, std::string_view variants) {
+    for (const Text& variant : Split(ReplaceAll(Text(variants), "''", "\""), "[fg]")) {
+        // An empty variant (a stray separator) would match any text.
+        if (!variant.empty() && FindText(text, variant) != 0) return true;
+    }
+    return false;
 }
 
-Text UrlEncode(std::string_view text, EventPump* pump) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string utf8 = GbkToUtf8(text);
-    Text out;
-    out.reserve(utf8.size() * 3);
-    PumpThrottle throttle(pump);
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        auto c = static_cast<unsigned char>(utf8[i]);
-        if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-            c == '.' || c == '_' || c == '-') {
-            out += static_cast<char>(c);
-        } else if (c != 0) {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 0x0F];
-        }
-        if ((i & 0xFFF) == 0xFFF) throttle.Tick();
-    }
-    return out;
+Text UpToFirstZero(std::string_view bytes) {
+    if (bytes.empty()) return {};
+    const void* zero = std::memchr(bytes.data(), 0, bytes.size());
+    if (!zero) return Text(bytes);
+    return Text(bytes.data(), static_cast<const char*>(zero));
 }
 
 }  // namespace box

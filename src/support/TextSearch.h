@@ -1,5 +1,5 @@
 #pragma once
-// Cutting values out of web answers and building request addresses.
+// Finding and cutting values out of texts such as web answers.
 //
 // Positions are 1-based byte positions; 0 means "not found" (or, as a start
 // position, "from the beginning", like 1). Every search here ignores the case
@@ -11,8 +11,6 @@
 #include "support/Text.h"
 
 namespace box {
-
-class EventPump;
 
 // First occurrence of what at or after start. An empty what is found at 1
 // when at least one byte remains at or after start.
@@ -38,13 +36,12 @@ Text TextBetween(std::string_view text, std::string_view left, std::string_view 
 Text TextBetween(std::string_view text, std::string_view left, std::string_view right,
                  bool fromRight = false);
 
-// The host part of a URL: between "//" (or the start) and the next "/", with
-// its case and any port kept.
-Text UrlHostPart(std::string_view url);
+// Whether text contains (ASCII case ignored, GBK aware) at least one of the
+// variants, given in one text separated by "[fg]". A pair of apostrophes in a
+// variant stands for a double quote.
+bool ContainsAny(std::string_view text, std::string_view variants);
 
-// Percent-encodes GBK text as UTF-8: ASCII letters, digits, ".", "_" and "-"
-// stay; every other byte becomes %XX (upper-case hex); zero bytes are dropped.
-// Lets pending window events run on long texts when a pump is given.
-Text UrlEncode(std::string_view text, EventPump* pump = nullptr);
+// The text up to its first zero byte, the way byte buffers become text.
+Text UpToFirstZero(std::string_view bytes);
 
 }  // namespace box
