@@ -248,6 +248,16 @@ IconPicture SolidPicture(int width, int height, std::uint32_t argb) {
     return p;
 }
 
+IconPicture HalfTransparent() {
+    IconPicture p = SolidPicture(4, 4, 0);
+    for (int y = 0; y < 4; ++y) {
+        p.argb[static_cast<std::size_t>(y * 4)] = 0xFFFF0000;
+        p.argb[static_cast<std::size_t>(y * 4 + 1)] = 0xFFFF0000;
+    }
+    p.argb[3] = 0x7F0000FF;
+    return p;
+}
+
 PeLayout ProgramLayout(const std::string& fileVersion, bool pe64) {
     PeLayout layout;
     layout.pe64 = pe64;

@@ -59,4 +59,8 @@ std::string EncodeIconImage(const IconPicture& picture, IconFormat format);
 // A width x height picture of one colour (0xAARRGGBB).
 IconPicture SolidPicture(int width, int height, std::uint32_t argb);
 
+// A 4 x 4 picture: left half opaque red, right half transparent, one
+// nearly half-transparent blue pixel.
+IconPicture HalfTransparent();
+
 }  // namespace box::test

@@ -6,6 +6,7 @@
 namespace box {
 namespace {
 
+using test::HalfTransparent;
 using test::SolidPicture;
 
 std::uint32_t U32At(const std::string& s, std::size_t at) {
@@ -19,18 +20,6 @@ std::uint32_t BmpPixel(const std::string& bmp, int x, int y) {
     const int width = static_cast<int>(U32At(bmp, 18));
     const int height = static_cast<int>(U32At(bmp, 22));
     return U32At(bmp, 54 + static_cast<std::size_t>((height - 1 - y) * width + x) * 4) & 0xFFFFFF;
-}
-
-// A 4 x 4 picture: left half opaque red, right half transparent, one
-// nearly half-transparent blue pixel.
-IconPicture HalfTransparent() {
-    IconPicture p = SolidPicture(4, 4, 0);
-    for (int y = 0; y < 4; ++y) {
-        p.argb[static_cast<std::size_t>(y * 4)] = 0xFFFF0000;
-        p.argb[static_cast<std::size_t>(y * 4 + 1)] = 0xFFFF0000;
-    }
-    p.argb[3] = 0x7F0000FF;
-    return p;
 }
 
 TEST(BitmapObject, IconAt32x32Over32BitsHasTheBmpLayout) {

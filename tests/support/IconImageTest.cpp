@@ -7,20 +7,9 @@ namespace box {
 namespace {
 
 using test::EncodeIconImage;
+using test::HalfTransparent;
 using test::IconFormat;
 using test::SolidPicture;
-
-// A 4 x 4 picture: left half opaque red, right half transparent, one
-// nearly half-transparent blue pixel.
-IconPicture HalfTransparent() {
-    IconPicture p = SolidPicture(4, 4, 0);
-    for (int y = 0; y < 4; ++y) {
-        p.argb[static_cast<std::size_t>(y * 4)] = 0xFFFF0000;
-        p.argb[static_cast<std::size_t>(y * 4 + 1)] = 0xFFFF0000;
-    }
-    p.argb[3] = 0x7F0000FF;
-    return p;
-}
 
 TEST(IconImage, DecodesEveryIconImageFormatWithItsTransparency) {
     const IconPicture source = HalfTransparent();
