@@ -97,10 +97,8 @@ void ParseFullCatalog(benchmark::State& state) {
 BENCHMARK(ParseFullCatalog)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 // A catalog load in an empty box folder, with the settings in a file as the
-// box keeps them: the parse and the settings alone. At a first start the
-// settings file is empty and every program's official order is a new key.
-void ParseInEmptyFolder(benchmark::State& state, const Text& catalog, int programs,
-                        bool firstStart = false) {
+// box keeps them: the parse and the settings alone.
+void ParseInEmptyFolder(benchmark::State& state, const Text& catalog, int programs) {
     test::TempDir empty;
     NullEventPump pump;
     test::ScriptedDialogs dialogs;
@@ -113,11 +111,6 @@ void ParseInEmptyFolder(benchmark::State& state, const Text& catalog, int progra
     // already and only rewrites its values.
     ParseCatalogIntoList(catalog, context, list, source);
     for (auto _ : state) {
-        if (firstStart) {
-            state.PauseTiming();
-            settings.appendText({});
-            state.ResumeTiming();
-        }
         if (ParseCatalogIntoList(catalog, context, list, source) != programs ||
             list.find(programs)->entry.latestVersion.empty()) {
             state.SkipWithError("catalog not parsed as expected");
@@ -165,12 +158,6 @@ void ParseSmallPrograms(benchmark::State& state) {
     ParseInEmptyFolder(state, SmallProgramsCatalog(programs), programs);
 }
 BENCHMARK(ParseSmallPrograms)->Arg(1000)->Arg(8000)->Unit(benchmark::kMillisecond);
-
-void ParseSmallProgramsFirstStart(benchmark::State& state) {
-    const int programs = static_cast<int>(state.range(0));
-    ParseInEmptyFolder(state, SmallProgramsCatalog(programs), programs, true);
-}
-BENCHMARK(ParseSmallProgramsFirstStart)->Arg(1000)->Arg(8000)->Unit(benchmark::kMillisecond);
 
 void ParseHostileCatalog(benchmark::State& state) {
     ParseInEmptyFolder(state, HostileCatalog(), 1);

@@ -81,7 +81,6 @@ void SettingsStore::close() {
     boundFile_.clear();
     fileStale_ = false;
     memoryText_.clear();
-    forgetIndex();
 }
 
 bool SettingsStore::open(const Text& path, int mode) {
@@ -121,7 +120,6 @@ bool SettingsStore::bindPath(const Text& path, const std::filesystem::path& file
 
 bool SettingsStore::bindFile(const std::filesystem::path& file, bool inMemory) {
     lockConflict_ = false;
-    forgetIndex();
     if (inMemory) {
         memoryText_ = ReadFileBytes(file).value_or(Text());
         file_ = std::make_unique<MemoryFile>(memoryText_);
@@ -145,7 +143,6 @@ bool SettingsStore::bindFile(const std::filesystem::path& file, bool inMemory) {
 
 void SettingsStore::reload() {
     if (loadedFile_.empty()) return;
-    forgetIndex();
     if (auto text = ReadFileBytes(loadedFile_)) memoryText_ = std::move(*text);
 }
 
@@ -188,7 +185,6 @@ bool SettingsStore::followFileOnDisk() {
             auto text = file_->readAll();
             if (!text) return false;
             memoryText_ = std::move(*text);
-            forgetIndex();
             return true;
         }
         case BackingFile::OutsideChange::kDetached: {
@@ -211,41 +207,19 @@ void SettingsStore::syncFile(bool stepSucceeded) {
     if (fileStale_) fileStale_ = !file_->rewrite(memoryText_);
 }
 
-void SettingsStore::forgetIndex() {
-    index_.clear();
-}
-
-// The memory copy already holds the bytes that follow an edit in their new
-// places: one write of them from there replaces reading and writing the rest
-// of the file block by block. The file still grows before a byte is written.
-bool SettingsStore::writeTail(std::size_t pos, std::size_t oldSize) {
-    return file_->replace(pos, oldSize - pos, std::string_view(memoryText_).substr(pos));
-}
-
 void SettingsStore::insertBytes(std::size_t pos, std::string_view bytes) {
-    if (!indexedEdit_) forgetIndex();
-    const std::size_t oldSize = memoryText_.size();
     memoryText_.insert(pos, bytes);
-    if (file_) syncFile(fileStale_ || writeTail(pos, oldSize));
+    if (file_) syncFile(fileStale_ || file_->insert(pos, bytes));
 }
 
 void SettingsStore::eraseBytes(std::size_t pos, std::size_t count) {
-    if (!indexedEdit_) forgetIndex();
-    const std::size_t oldSize = memoryText_.size();
     memoryText_.erase(pos, count);
-    if (file_) syncFile(fileStale_ || writeTail(pos, oldSize));
+    if (file_) syncFile(fileStale_ || file_->erase(pos, count));
 }
 
 void SettingsStore::replaceBytes(std::size_t pos, std::size_t count, std::string_view bytes) {
-    if (!indexedEdit_) forgetIndex();
-    const std::size_t oldSize = memoryText_.size();
     memoryText_.replace(pos, count, bytes);
-    if (!file_) return;
-    if (bytes.size() == std::min(count, oldSize - pos)) {
-        syncFile(fileStale_ || file_->replace(pos, count, bytes));
-    } else {
-        syncFile(fileStale_ || writeTail(pos, oldSize));
-    }
+    if (file_) syncFile(fileStale_ || file_->replace(pos, count, bytes));
 }
 
 int SettingsStore::enqueue(QueuedEdit edit) {
@@ -319,8 +293,7 @@ int SettingsStore::writeKeyNow(Text section, Text key, Text value) {
             continue;
         }
         std::size_t headerEnd = *start + section.size() + 1;
-        bool indexed = false;
-        auto span = findKeyIndexed(section, *start, key, &indexed);
+        auto span = findKey(headerEnd, key);
         if (!span) {
             // An event handler that keeps removing the key could otherwise
             // keep this loop going for ever.
@@ -328,10 +301,10 @@ int SettingsStore::writeKeyNow(Text section, Text key, Text value) {
                 reportWriteFailure();
                 return kEditFailed;
             }
-            insertKeyLine(section, headerEnd + 1, key, indexed);
+            insertBytes(headerEnd + 1, "\r\n" + key + "=");
             continue;
         }
-        replaceValue(section, *span, value, indexed);
+        replaceBytes(span->valueStart, span->valueEnd - span->valueStart, value);
         return kEditDone;
     }
 }
@@ -401,56 +374,10 @@ std::optional<std::size_t> SettingsStore::findSection(const Text& name, BeforePa
     for (;;) {
         if (before != BeforePass::kNothing) pump_.ProcessPendingEvents();
         if (before == BeforePass::kPumpAndFollowDisk && followFileOnDisk()) from = 0;
-        // A search from the start in a single pass is what the index holds
-        // and what it may answer for: later passes follow events that ran.
-        const bool fromStart = from == 0;
-        if (fromStart) {
-            if (auto known = index_.section(memoryText_, name)) return *known;
-        }
         std::size_t p = memoryText_.find(header, from);
-        if (p == npos) {
-            if (fromStart) index_.rememberSection(memoryText_, name, std::nullopt);
-            return std::nullopt;
-        }
-        if (p == 0 || FollowsLineEnd(memoryText_, p)) {
-            if (fromStart) index_.rememberSection(memoryText_, name, p);
-            return p;
-        }
+        if (p == npos) return std::nullopt;
+        if (p == 0 || FollowsLineEnd(memoryText_, p)) return p;
         from = p + 1;
-    }
-}
-
-// The key through the index where it can answer; *indexed tells whether it
-// did, and so whether it can follow the edits that write this key.
-std::optional<SettingsStore::Span> SettingsStore::findKeyIndexed(const Text& section,
-                                                                 std::size_t header,
-                                                                 const Text& key, bool* indexed) {
-    auto known = index_.key(memoryText_, section, header, key);
-    *indexed = known.has_value();
-    if (!known) return findKey(header + section.size() + 1, key);
-    if (!*known) return std::nullopt;
-    return Span{(*known)->keyStart, (*known)->valueStart, (*known)->valueEnd};
-}
-
-void SettingsStore::insertKeyLine(const Text& section, std::size_t pos, const Text& key,
-                                  bool indexed) {
-    indexedEdit_ = indexed;
-    insertBytes(pos, "\r\n" + key + "=");
-    indexedEdit_ = false;
-    if (indexed) index_.keyLineInserted(memoryText_, section, key);
-}
-
-void SettingsStore::replaceValue(const Text& section, const Span& span, const Text& value,
-                                 bool indexed) {
-    indexed = indexed && SettingsStoreIndex::IndexableValue(value);
-    const std::size_t count = span.valueEnd - span.valueStart;
-    indexedEdit_ = indexed;
-    replaceBytes(span.valueStart, count, value);
-    indexedEdit_ = false;
-    if (indexed) {
-        index_.valueReplaced(
-            memoryText_, section, span.keyStart,
-            static_cast<std::ptrdiff_t>(value.size()) - static_cast<std::ptrdiff_t>(count));
     }
 }
 
@@ -469,8 +396,7 @@ std::optional<SettingsStore::Span> SettingsStore::findKey(std::size_t headerEnd,
 std::optional<Text> SettingsStore::lookup(Text section, Text key) {
     auto start = findSection(section, BeforePass::kPump);
     if (!start) return std::nullopt;
-    bool indexed = false;
-    auto span = findKeyIndexed(section, *start, key, &indexed);
+    auto span = findKey(*start + section.size() + 1, key);
     if (!span) return std::nullopt;
     return memoryText_.substr(span->valueStart, span->valueEnd - span->valueStart);
 }

@@ -26,7 +26,6 @@
 #include <vector>
 
 #include "settings/DateTime.h"
-#include "settings/SettingsStoreIndex.h"
 #include "support/Dialogs.h"
 #include "support/EventPump.h"
 #include "support/Text.h"
@@ -152,16 +151,9 @@ private:
     std::size_t findWholeHeader(std::size_t from, std::size_t to) const;
     std::size_t sectionEnd(std::size_t headerStart) const;
 
-    std::optional<Span> findKeyIndexed(const Text& section, std::size_t header, const Text& key,
-                                       bool* indexed);
-    void insertKeyLine(const Text& section, std::size_t pos, const Text& key, bool indexed);
-    void replaceValue(const Text& section, const Span& span, const Text& value, bool indexed);
-    void forgetIndex();
-
     void insertBytes(std::size_t pos, std::string_view bytes);
     void eraseBytes(std::size_t pos, std::size_t count);
     void replaceBytes(std::size_t pos, std::size_t count, std::string_view bytes);
-    bool writeTail(std::size_t pos, std::size_t oldSize);
     void syncFile(bool stepSucceeded);
     void reportWriteFailure();
 
@@ -173,9 +165,6 @@ private:
     Dialogs& dialogs_;
 
     Text memoryText_;
-    SettingsStoreIndex index_;
-    // Set while an edit that index_ follows by itself is applied.
-    bool indexedEdit_ = false;
     std::unique_ptr<BackingFile> file_;
     // The INI file that file_ was opened on, in file mode.
     std::filesystem::path boundFile_;
