@@ -73,7 +73,22 @@ Operation NextOperation(FuzzedDataProvider& in, SettingsStore& store, test::Scri
         case 8:
             return [=](SettingsStore& s) { s.selectSection(a); };
         case 9:
-            return [=](SettingsStore& s) { s.readText(b, value); };
+            return [=, &pump](SettingsStore& s) {
+                // With no event waiting, a read must answer what a fresh
+                // store on the same text answers: the key index of a store
+                // that has been edited must never be stale.
+                const bool quiet = pump.pending.empty();
+                const Text before = s.getText();
+                const Text got = s.readText(b, value);
+                if (!quiet || s.getText() != before) return;
+                test::ScriptedEventPump freshPump;
+                test::ScriptedDialogs freshDialogs;
+                SettingsStore fresh(freshPump, freshDialogs);
+                fresh.openPath({}, true);
+                fresh.appendText(before);
+                fresh.selectSection(s.section());
+                if (fresh.readText(b, value) != got) __builtin_trap();
+            };
         case 10:
             return [=](SettingsStore& s) { s.writeText(b, value); };
         case 11:
