@@ -148,7 +148,7 @@ int RunBoxChild(int argc, char** argv, const std::string& folder) {
     setup.dialogs = &dialogs;
     // The window's own loader, timed.
     Text source;
-    setup.loadList = [&](ProgramList& rows) {
+    setup.loadList = [&](ProgramList& rows, const std::function<void()>&) {
         const auto start = std::chrono::steady_clock::now();
         const bool ok = LoadLocalCatalog(boxFolder, settings, rows, pump, dialogs, source);
         loadMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)

@@ -132,9 +132,16 @@ int ParseCatalog(const Text& catalogText, CatalogContext& context, Text& boxDown
     CatalogIndex index(parser.getText());
     SectionReader read(index, context.pump);
 
+    std::vector<Text> names;
+    parser.listSections(names, kMaker);
+    // A section whose name could reach outside the box folder never becomes
+    // a program: its folder would be written into and deleted.
+    std::erase_if(names, [](const Text& n) { return !IsSafeProgramName(n); });
+    const int n = static_cast<int>(names.size());
+
     read.select(kBoxSection);
     boxDownloadSource = read.text(kDownloadSource);
-    if (context.hooks.downloadSourceRead) context.hooks.downloadSourceRead(boxDownloadSource);
+    if (context.hooks.downloadSourceRead) context.hooks.downloadSourceRead(boxDownloadSource, n);
 
     const Text boxVersion = read.text(kLatestVersion);
     Text packageAddress = read.text(kDownloadAddress);
@@ -142,13 +149,6 @@ int ParseCatalog(const Text& catalogText, CatalogContext& context, Text& boxDown
     if (context.hooks.checkSelfUpdate) {
         context.hooks.checkSelfUpdate(boxVersion, packageAddress, allowChoice);
     }
-
-    std::vector<Text> names;
-    parser.listSections(names, kMaker);
-    // A section whose name could reach outside the box folder never becomes
-    // a program: its folder would be written into and deleted.
-    std::erase_if(names, [](const Text& n) { return !IsSafeProgramName(n); });
-    const int n = static_cast<int>(names.size());
 
     const CatalogHooks& hooks = context.hooks;
     if (hooks.programsListed) hooks.programsListed(n);

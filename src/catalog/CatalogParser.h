@@ -19,8 +19,10 @@ class SettingsStore;
 // left empty.
 struct CatalogHooks {
     // Runs right after "下载源" of section "盒子" has been read, before
-    // anything else (the loader saves its offline copy here).
-    std::function<void(const Text& downloadSource)> downloadSourceRead;
+    // anything else, with the number of program sections the text holds (the
+    // loader saves its offline copy here, and only of a text that has
+    // programs).
+    std::function<void(const Text& downloadSource, int programCount)> downloadSourceRead;
     // The box's own update check, with "最新版本", "下载地址" and whether
     // "允许选择" is exactly "是". Runs before any row is built; may end the
     // box.

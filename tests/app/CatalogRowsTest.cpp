@@ -43,8 +43,8 @@ void ExpectFirstProgram(const CatalogEntry& a) {
 TEST(ParseCatalog, ReadsTheBoxSectionAndEveryFieldInOrderOfTheSteps) {
     CatalogEnv env;
     std::vector<std::string> steps;
-    env.context.hooks.downloadSourceRead = [&](const Text& source) {
-        steps.push_back("source " + source);
+    env.context.hooks.downloadSourceRead = [&](const Text& source, int programs) {
+        steps.push_back("source " + source + " programs " + std::to_string(programs));
     };
     env.context.hooks.checkSelfUpdate = [&](const Text& version, Text& address, bool allow) {
         // The download source is already known to the resolvers, and no row
@@ -55,7 +55,7 @@ TEST(ParseCatalog, ReadsTheBoxSectionAndEveryFieldInOrderOfTheSteps) {
     };
     ASSERT_EQ(env.parse(kFullCatalog), 2);
     EXPECT_EQ(steps, (std::vector<std::string>{
-                         "source cookie=abc",
+                         "source cookie=abc programs 2",
                          "update 1.0.8.0 http://example.com/box.rar yes cookie=abc rows 0"}));
     EXPECT_EQ(env.downloadSource, "cookie=abc");
     EXPECT_EQ(env.exitCode, -1);

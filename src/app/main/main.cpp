@@ -7,6 +7,8 @@
 #include <cstdlib>
 
 #include "app/BoxConfig.h"
+#include "app/CatalogLoader.h"
+#include "app/ProgramActions.h"
 #include "app/StartUp.h"
 #include "platform/Environment.h"
 #include "platform/SystemPaths.h"
@@ -69,15 +71,34 @@ int main(int argc, char** argv) {
     std::atexit(RunExitCleanUp);
     process.Start(box::CommandLineArguments(argc, argv));
 
+    const box::BoxConfig& config = process.config();
+    box::SystemDesktopShell shell;
+    box::ProgramActions actions(process.programList, *process.settings, pump, dialogs, shell,
+                                {config.boxFolder, config.desktopFolder, {}});
+    box::Text boxDownloadSource;
+
     box::MainWindowSetup setup;
     setup.programList = &process.programList;
     setup.settings = process.settings.get();
     setup.boxFolder = process.boxFolder();
-    setup.catalogFile = process.config().catalogFile;
     setup.pump = &pump;
     setup.dialogs = &dialogs;
+    setup.actions = &actions;
     setup.pendingDeletionTick = [&process] {
         return process.PendingDeletionTick() == box::PendingDeletion::kRetry;
+    };
+    setup.loadList = [&](box::ProgramList&, const std::function<void()>& listShown) {
+        box::CatalogLoadSetup load{config.boxFolder, config.executableName, config.desktopFolder,
+                                   config.catalogUrl, process.offlineMode};
+        box::CatalogLoadServices services{*process.settings, process.programList, pump, dialogs};
+        services.fetch = [&process](const box::Text& url) {
+            return box::FetchCatalogText(*process.catalogRequest, url);
+        };
+        services.listShown = listShown;
+        services.rebuildSearchImages = actions.rebuildSearchImages;
+        services.downloadRunning = actions.downloadRunning;
+        return box::LoadCatalog(load, services, boxDownloadSource) ==
+               box::CatalogLoadResult::kShown;
     };
     int code = box::RunMainWindow(argc, argv, setup);
     process.ExitCleanUp();

@@ -235,7 +235,15 @@ void MainWindow::RenderModel() {
 bool MainWindow::LoadList() {
     if (listLoaded_) return true;
     listLoaded_ = true;
-    const bool ok = loader_ ? loader_(list_) : true;
+    const bool ok = loader_ ? loader_(list_, [this] { ShowLoadedList(); }) : true;
+    if (ok) ShowLoadedList();
+    emit listLoadFinished(ok);
+    return ok;
+}
+
+void MainWindow::ShowLoadedList() {
+    if (listShown_) return;
+    listShown_ = true;
     listView_->RowChanged(0);
     model_.ListReady(ListBottom(list_));
     if (!wheelHook_) {
@@ -244,8 +252,6 @@ bool MainWindow::LoadList() {
         wheelHook_->AlsoOn(horizontalBar_);
         wheelHook_->AlsoOn(verticalBar_);
     }
-    emit listLoadFinished(ok);
-    return ok;
 }
 
 void MainWindow::ApplyDesignedGeometry() {

@@ -31,8 +31,16 @@ public:
     ~MainWindow() override;
 
     // Builds the list on first activation; returns false when the box cannot
-    // go on without a list.
-    void SetListLoader(std::function<bool(ProgramList&)> loader) { loader_ = std::move(loader); }
+    // go on without a list. The loader may call listShown once the rows
+    // exist, to have the list on screen before it goes on (the first-run
+    // questions come after that); otherwise the window shows it afterwards.
+    using ListLoader = std::function<bool(ProgramList&, const std::function<void()>& listShown)>;
+    void SetListLoader(ListLoader loader) { loader_ = std::move(loader); }
+    void SetListLoader(std::function<bool(ProgramList&)> loader) {
+        loader_ = [loader = std::move(loader)](ProgramList& list, const std::function<void()>&) {
+            return loader ? loader(list) : true;
+        };
+    }
     // Called by the pending-deletion timer every second until it returns
     // false.
     void SetPendingDeletionTick(std::function<bool()> tick) {
@@ -43,6 +51,9 @@ public:
     // hides the loading picture and installs the wheel hook. Runs once.
     bool LoadList();
     bool listLoaded() const { return listLoaded_; }
+    // Lays the window out for the list, hides the loading picture and
+    // installs the wheel hook. Runs once; LoadList calls it.
+    void ShowLoadedList();
 
     // The window's size as designed: position and outer size, once the
     // window system has given it a frame.
@@ -72,7 +83,8 @@ private:
     ProgramList& list_;
     WindowActions& actions_;
     MainWindowModel model_;
-    std::function<bool(ProgramList&)> loader_;
+    ListLoader loader_;
+    bool listShown_ = false;
     std::function<bool()> pendingDeletionTick_;
     bool activated_ = false;
     bool listLoaded_ = false;

@@ -7,6 +7,7 @@
 #include "app/ListLoading.h"
 #include "app/view/MainWindow.h"
 #include "app/view/QtDialogs.h"
+#include "app/view/QtTray.h"
 #include "settings/SettingsStore.h"
 
 namespace box {
@@ -27,7 +28,7 @@ int RunMainWindow(int argc, char** argv, const MainWindowSetup& setup) {
 
     std::unique_ptr<SettingsStore> privateSettings;
     Text ownDownloadSource;
-    std::function<bool(ProgramList&)> loader = setup.loadList;
+    MainWindow::ListLoader loader = setup.loadList;
     if (!loader) {
         SettingsStore* settings = setup.settings;
         if (!settings) {
@@ -36,7 +37,7 @@ int RunMainWindow(int argc, char** argv, const MainWindowSetup& setup) {
             settings = privateSettings.get();
         }
         Text* source = setup.boxDownloadSource ? setup.boxDownloadSource : &ownDownloadSource;
-        loader = [&, settings, source](ProgramList& rows) {
+        loader = [&, settings, source](ProgramList& rows, const std::function<void()>&) {
             return LoadLocalCatalog(setup.boxFolder, *settings, rows, pump, dialogs, *source,
                                     setup.catalogFile);
         };
@@ -45,10 +46,15 @@ int RunMainWindow(int argc, char** argv, const MainWindowSetup& setup) {
     int exitCode = 0;
     {
         MainWindow window(list, setup.actions ? *setup.actions : noActions);
+        window.setWindowIcon(BoxIcon());
+        std::unique_ptr<QtTrayIcon> tray;
+        if (setup.trayIcon) {
+            tray = std::make_unique<QtTrayIcon>(window, pump, dialogs, [] { ExitBox(0); });
+        }
         window.SetPendingDeletionTick(setup.pendingDeletionTick);
         window.SetListLoader(loader);
         QObject::connect(&window, &MainWindow::listLoadFinished, &app, [](bool ok) {
-            if (!ok) QCoreApplication::exit(0);
+            if (!ok) ExitBox(0);
         });
         window.show();
         window.ApplyDesignedGeometry();

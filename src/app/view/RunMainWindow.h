@@ -35,8 +35,11 @@ struct MainWindowSetup {
     // moment the window exists, until it returns false.
     std::function<bool()> pendingDeletionTick;
     // Builds the list on first activation; false ends the box with exit code
-    // 0. Empty: LoadLocalCatalog on boxFolder.
-    std::function<bool(ProgramList&)> loadList;
+    // 0. It may call listShown once the rows exist (see MainWindow). Empty:
+    // LoadLocalCatalog on boxFolder.
+    std::function<bool(ProgramList&, const std::function<void()>& listShown)> loadList;
+    // Whether the window puts the box's icon in the notification area.
+    bool trayIcon = true;
     // Receives "下载源" of the catalog when the default loader runs.
     Text* boxDownloadSource = nullptr;
 };
