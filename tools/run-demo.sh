@@ -1,14 +1,62 @@
 #!/usr/bin/env bash
-# Builds the box, lays out a demo box folder and opens the box in it.
-# Without a display it starts a virtual one (Xvfb).
+# Builds the box and the demo server, lays out a fresh demo box folder
+# demo-box/ (the box and a few installed demo programs, no catalog copy, no
+# settings), starts the demo server on a free loopback port, points the box at
+# it and opens the box. The server stops when the box ends (also on Ctrl-C).
+# Without a display the box runs on a virtual one (Xvfb).
+#
+# Arguments go to the box ("lxms": offline start). SOFTBOX_DEMO_FLAGS goes to
+# the server, e.g. SOFTBOX_DEMO_FLAGS="--fail-first 3" tools/run-demo.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/build.sh
-mkdir -p demo-box
-cp build/src/app/main/softbox demo-box/softbox
-# The catalog the box shows: the saved offline copy of the demo catalog.
-python3 tools/make_demo_catalog.py "demo-box/汀芷·软件列表.ini" 40
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFORM:-}" != "offscreen" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x800x24" demo-box/softbox "$@"
+server=build/tools/demo_server/softbox_demo_server
+if [ ! -x "$server" ]; then
+  echo "run-demo: $server is missing (it is built with the tests: SOFTBOX_BUILD_TESTS=ON)" >&2
+  exit 1
 fi
-exec demo-box/softbox "$@"
+
+rm -rf demo-box
+mkdir demo-box
+cp build/src/app/main/softbox demo-box/softbox
+"$server" --install demo-box
+
+state=$(mktemp -d)
+server_pid=""
+# shellcheck disable=SC2317 # run by the trap
+stop_server() {
+  if [ -n "$server_pid" ]; then
+    kill "$server_pid" 2>/dev/null || true
+    wait "$server_pid" 2>/dev/null || true
+  fi
+  rm -rf "$state"
+}
+trap stop_server EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM HUP
+
+# shellcheck disable=SC2086 # the flags are words on purpose
+"$server" --port 0 ${SOFTBOX_DEMO_FLAGS:-} >"$state/url" &
+server_pid=$!
+# The server prints its catalog address once it listens.
+for _ in $(seq 100); do
+  [ "$(wc -l <"$state/url")" -ge 1 ] && break
+  kill -0 "$server_pid" 2>/dev/null || break
+  sleep 0.1
+done
+url=$(head -n 1 "$state/url")
+if [ -z "$url" ]; then
+  echo "run-demo: the demo server did not start" >&2
+  exit 1
+fi
+echo "run-demo: catalog at $url" >&2
+
+export SOFTBOX_CATALOG_URL="$url"
+unset SOFTBOX_CATALOG_FILE
+status=0
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFORM:-}" != "offscreen" ]; then
+  xvfb-run -a -s "-screen 0 1280x800x24" demo-box/softbox "$@" || status=$?
+else
+  demo-box/softbox "$@" || status=$?
+fi
+exit "$status"

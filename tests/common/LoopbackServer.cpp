@@ -62,6 +62,12 @@ LoopbackServer::LoopbackServer(ServerOptions options) : address_(options.address
     // Headers and body go out in separate writes; without this, delayed
     // acknowledgements add tens of milliseconds to every answer.
     server_->set_tcp_nodelay(true);
+    // httplib's default adds SO_REUSEPORT, with which a second server binds
+    // a port in use and the kernel splits the connections between the two.
+    server_->set_socket_options([](int socket) {
+        int yes = 1;
+        ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     // Routed handlers, not a pre-routing one: only they see the request body.
     auto handle = [this](const httplib::Request& req, httplib::Response& res) { Handle(req, res); };
     server_->Get(".*", handle);
