@@ -61,6 +61,27 @@ int ButtonCode(QMessageBox::StandardButton button) {
     }
 }
 
+QString ButtonCaption(QMessageBox::StandardButton button) {
+    switch (button) {
+        case QMessageBox::Ok:
+            return QString::fromUtf8("确定");
+        case QMessageBox::Cancel:
+            return QString::fromUtf8("取消");
+        case QMessageBox::Yes:
+            return QString::fromUtf8("是(&Y)");
+        case QMessageBox::No:
+            return QString::fromUtf8("否(&N)");
+        case QMessageBox::Abort:
+            return QString::fromUtf8("中止(&A)");
+        case QMessageBox::Retry:
+            return QString::fromUtf8("重试(&R)");
+        case QMessageBox::Ignore:
+            return QString::fromUtf8("忽略(&I)");
+        default:
+            return {};
+    }
+}
+
 int QtDialogs::ShowMessage(const Text& text, unsigned flags, const Text& title) {
     if (!QApplication::instance()) return ClosedBoxAnswer(flags);
     const std::vector<QMessageBox::StandardButton> buttons = DialogButtons(flags);
@@ -78,6 +99,11 @@ int QtDialogs::ShowMessage(const Text& text, unsigned flags, const Text& title) 
                                                 : QMessageBox::Ok;
     if (!(set & escape)) box.addButton(escape)->hide();
     box.setEscapeButton(escape);
+    // The captions a Chinese system gives its message boxes' buttons.
+    for (QAbstractButton* button : box.buttons()) {
+        const QString caption = ButtonCaption(box.standardButton(button));
+        if (!caption.isEmpty()) button->setText(caption);
+    }
     box.setWindowModality(Qt::ApplicationModal);
     if (flags & kMbSystemModal) box.setWindowFlag(Qt::WindowStaysOnTopHint);
     box.exec();

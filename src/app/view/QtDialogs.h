@@ -28,5 +28,7 @@ public:
 std::vector<QMessageBox::StandardButton> DialogButtons(unsigned flags);
 QMessageBox::Icon DialogIcon(unsigned flags);
 int ButtonCode(QMessageBox::StandardButton button);
+// The caption of a button as a Chinese system shows it; "" for others.
+QString ButtonCaption(QMessageBox::StandardButton button);
 
 }  // namespace box
