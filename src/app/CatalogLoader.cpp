@@ -114,7 +114,12 @@ CatalogLoadResult LoadCatalog(const CatalogLoadSetup& setup, CatalogLoadServices
         // Only a text with programs replaces the copy: an error page or a
         // broken answer must not cost the user the next offline start.
         if (!fetchedFromServer || programCount == 0) return;
-        WriteFileText(offlineFile, OfflineCopyText(catalogText, source));
+        const Text copy = OfflineCopyText(catalogText, source);
+        if (services.saveOfflineCopy) {
+            services.saveOfflineCopy(offlineFile, copy);
+        } else {
+            WriteFileText(offlineFile, copy);
+        }
     };
     const int rows = ParseCatalogIntoList(catalogText, context, services.list, boxDownloadSource);
     if (ended || rows == 0) return CatalogLoadResult::kEnded;

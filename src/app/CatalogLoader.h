@@ -38,6 +38,10 @@ struct CatalogLoadServices {
     // The box's own update check (see CatalogHooks::checkSelfUpdate).
     std::function<void(const Text& latestVersion, Text& packageAddress, bool allowChoice)>
         checkSelfUpdate{};
+    // Writes the offline copy; WriteFileText when empty. The box hands it to
+    // a background writer: the copy is only read at a later start, and its
+    // synced write need not hold up the list.
+    std::function<void(const std::filesystem::path& file, const Text& text)> saveOfflineCopy{};
     std::function<void()> rebuildSearchImages{};
     std::function<bool()> downloadRunning{};
 };

@@ -11,6 +11,7 @@
 #include "app/ProgramActions.h"
 #include "app/StartUp.h"
 #include "platform/Environment.h"
+#include "support/BackgroundWriter.h"
 #include "platform/SystemPaths.h"
 #include "support/Dialogs.h"
 #include "support/EventPump.h"
@@ -76,6 +77,7 @@ int main(int argc, char** argv) {
     box::ProgramActions actions(process.programList, *process.settings, pump, dialogs, shell,
                                 {config.boxFolder, config.desktopFolder, {}});
     box::Text boxDownloadSource;
+    box::BackgroundWriter offlineCopyWriter;
 
     box::MainWindowSetup setup;
     setup.programList = &process.programList;
@@ -95,6 +97,9 @@ int main(int argc, char** argv) {
             return box::FetchCatalogText(*process.catalogRequest, url);
         };
         services.listShown = listShown;
+        services.saveOfflineCopy = [&](const std::filesystem::path& file, const box::Text& text) {
+            offlineCopyWriter.Write(file, text);
+        };
         services.rebuildSearchImages = actions.rebuildSearchImages;
         services.downloadRunning = actions.downloadRunning;
         return box::LoadCatalog(load, services, boxDownloadSource) ==
