@@ -4,6 +4,7 @@
 
 int RunMainWindowTests(int argc, char** argv);
 int RunQtDialogsTests(int argc, char** argv);
+int RunHelpDialogTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
     std::setlocale(LC_CTYPE, "C.UTF-8");
@@ -12,5 +13,6 @@ int main(int argc, char** argv) {
     int failed = 0;
     failed += RunMainWindowTests(argc, argv);
     failed += RunQtDialogsTests(argc, argv);
+    failed += RunHelpDialogTests(argc, argv);
     return failed == 0 ? 0 : 1;
 }
