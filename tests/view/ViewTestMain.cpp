@@ -5,6 +5,7 @@
 int RunMainWindowTests(int argc, char** argv);
 int RunQtDialogsTests(int argc, char** argv);
 int RunHelpDialogTests(int argc, char** argv);
+int RunQtControlStateTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
     std::setlocale(LC_CTYPE, "C.UTF-8");
@@ -14,5 +15,6 @@ int main(int argc, char** argv) {
     failed += RunMainWindowTests(argc, argv);
     failed += RunQtDialogsTests(argc, argv);
     failed += RunHelpDialogTests(argc, argv);
+    failed += RunQtControlStateTests(argc, argv);
     return failed == 0 ? 0 : 1;
 }
