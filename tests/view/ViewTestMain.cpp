@@ -4,6 +4,8 @@
 
 int RunMainWindowTests(int argc, char** argv);
 int RunQtDialogsTests(int argc, char** argv);
+int RunHelpDialogTests(int argc, char** argv);
+int RunQtControlStateTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
     std::setlocale(LC_CTYPE, "C.UTF-8");
@@ -12,5 +14,7 @@ int main(int argc, char** argv) {
     int failed = 0;
     failed += RunMainWindowTests(argc, argv);
     failed += RunQtDialogsTests(argc, argv);
+    failed += RunHelpDialogTests(argc, argv);
+    failed += RunQtControlStateTests(argc, argv);
     return failed == 0 ? 0 : 1;
 }
