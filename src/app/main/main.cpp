@@ -17,6 +17,9 @@
 #include "support/EventPump.h"
 
 #ifdef SOFTBOX_WITH_GUI
+#include <QApplication>
+
+#include "app/view/HelpDialog.h"
 #include "app/view/QtDialogs.h"
 #include "app/view/RunMainWindow.h"
 #endif
@@ -76,6 +79,7 @@ int main(int argc, char** argv) {
     box::SystemDesktopShell shell;
     box::ProgramActions actions(process.programList, *process.settings, pump, dialogs, shell,
                                 {config.boxFolder, config.desktopFolder, {}});
+    actions.showHelp = [] { box::ShowHelpDialog(QApplication::activeWindow()); };
     box::Text boxDownloadSource;
     box::BackgroundWriter offlineCopyWriter;
 
