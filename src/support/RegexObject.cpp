@@ -13,11 +13,15 @@ namespace box {
 namespace {
 
 // Bounds of one match attempt. The match limit stops runaway backtracking
-// (a nested quantifier on a long subject) after a fraction of a second; the
-// heap limit caps the backtracking frames that the interpreter keeps on the
-// heap instead of the machine stack.
+// (a nested quantifier on a long subject) after a fraction of a second. The
+// JIT keeps its backtracking on a stack of its own, which grows up to
+// kJitStackMax (a group repeated over 100 KB needs about 4 MB); past it the
+// attempt runs again in the interpreter, which keeps its frames on the heap,
+// up to kHeapLimitKib. Neither touches the machine stack.
 constexpr std::uint32_t kMatchLimit = 1'000'000;
 constexpr std::uint32_t kHeapLimitKib = 64 * 1024;
+constexpr std::size_t kJitStackStart = 32 * 1024;
+constexpr std::size_t kJitStackMax = 16 * 1024 * 1024;
 
 constexpr char32_t kReplacement = 0xFFFD;
 
@@ -129,27 +133,51 @@ pcre2_compile_context* CompileContext() {
     return context;
 }
 
-pcre2_match_context* MatchContext() {
-    static pcre2_match_context* const context = [] {
-        pcre2_match_context* c = pcre2_match_context_create(nullptr);
-        if (!c) return c;
-        pcre2_set_match_limit(c, kMatchLimit);
-        pcre2_set_depth_limit(c, kMatchLimit);
-        pcre2_set_heap_limit(c, kHeapLimitKib);
-        return c;
-    }();
-    return context;
-}
+// One match context per thread: its JIT stack serves one match at a time.
+class MatchSetup {
+public:
+    static pcre2_match_context* Context() {
+        thread_local const MatchSetup setup;
+        return setup.context_;
+    }
+    MatchSetup(const MatchSetup&) = delete;
+    MatchSetup& operator=(const MatchSetup&) = delete;
+
+private:
+    MatchSetup() : context_(pcre2_match_context_create(nullptr)) {
+        if (!context_) return;
+        pcre2_set_match_limit(context_, kMatchLimit);
+        pcre2_set_depth_limit(context_, kMatchLimit);
+        pcre2_set_heap_limit(context_, kHeapLimitKib);
+        stack_ = pcre2_jit_stack_create(kJitStackStart, kJitStackMax, nullptr);
+        if (stack_) pcre2_jit_stack_assign(context_, nullptr, stack_);
+    }
+    ~MatchSetup() {
+        pcre2_match_context_free(context_);
+        pcre2_jit_stack_free(stack_);
+    }
+
+    pcre2_match_context* context_ = nullptr;
+    pcre2_jit_stack* stack_ = nullptr;
+};
 
 // Text with a backslash before every single-byte character of escaped; with
 // wildcards, "*" and "?" become ".*" and ".?". The two bytes of a GBK
 // character are never taken apart: their second byte may well be "\" or "|".
+// A lead byte without its second byte reads as U+FFFD; it is written as
+// "\uFFFD", since a backslash added after it would pair with it into a
+// character and leave the escaped one bare.
 Text Escape(std::string_view text, std::string_view escaped, bool wildcards) {
     Text out;
     out.reserve(text.size() * 2);
     for (std::size_t pos = 0; pos < text.size();) {
         const std::size_t length = GbkCharLength(text, pos);
         const char c = text[pos];
+        if (length == 1 && IsGbkLeadByte(static_cast<unsigned char>(c))) {
+            out += "\\uFFFD";
+            ++pos;
+            continue;
+        }
         if (length == 1 && escaped.find(c) != std::string_view::npos) {
             out += '\\';
         } else if (length == 1 && wildcards && (c == '*' || c == '?')) {
@@ -173,8 +201,12 @@ struct RegexObject::Compiled {
     std::unique_ptr<pcre2_code, CodeFree> code;
     std::unique_ptr<pcre2_match_data, DataFree> data;
 
+    // Without the JIT (no executable memory, say) matching takes the
+    // interpreter, only slower.
     explicit Compiled(pcre2_code* c)
-        : code(c), data(pcre2_match_data_create_from_pattern(c, nullptr)) {}
+        : code(c), data(pcre2_match_data_create_from_pattern(c, nullptr)) {
+        pcre2_jit_compile(c, PCRE2_JIT_COMPLETE);
+    }
 };
 
 RegexObject::RegexObject() = default;
@@ -247,7 +279,7 @@ bool RegexObject::compile(std::string_view pattern, bool ignoreCase, bool multil
     groupCount_ = 0;
     error_.clear();
     global_ = global;
-    if (!CompileContext() || !MatchContext()) {
+    if (!CompileContext() || !MatchSetup::Context()) {
         error_ = "out of memory";
         return false;
     }
@@ -298,8 +330,11 @@ bool RegexObject::run(std::string_view subject, std::vector<RegexSpan>& spans) {
     // attempt, rather than on every step of a global run.
     std::uint32_t options = 0;
     for (std::size_t start = 0; start <= size;) {
-        const int rc =
-            pcre2_match(compiled_->code.get(), data, size, start, options, md, MatchContext());
+        pcre2_match_context* context = MatchSetup::Context();
+        int rc = pcre2_match(compiled_->code.get(), data, size, start, options, md, context);
+        if (rc == PCRE2_ERROR_JIT_STACKLIMIT)
+            rc = pcre2_match(compiled_->code.get(), data, size, start, options | PCRE2_NO_JIT, md,
+                             context);
         options = PCRE2_NO_UTF_CHECK;
         if (rc == PCRE2_ERROR_NOMATCH) break;
         if (rc < 0) {

@@ -76,6 +76,20 @@ TEST(RegexWildcard, LeavesTheSecondByteOfAChineseCharacterAlone) {
     EXPECT_EQ(regex.execute("x|"), 0);
 }
 
+TEST(RegexWildcard, AByteThatIsNoCharacterCannotSwallowAnAddedBackslash) {
+    // 0xA1 before ")" stands alone; before the backslash that escapes ")" it
+    // would pair with it into one character and leave ")" bare.
+    for (const Text& text : {Text("\xA1)"), Text("\xA1)*"), Text("x\xA1")}) {
+        SCOPED_TRACE(GbkToUtf8(text));
+        RegexObject regex;
+        ASSERT_TRUE(regex.compile(RegexObject::escapeAll(text), false));
+        ASSERT_EQ(regex.execute("a" + text + " "), 1);
+        EXPECT_EQ(regex.matchValue(1), text);
+        ASSERT_TRUE(regex.compile(RegexObject::wildcardToPattern(text), false));
+        EXPECT_EQ(regex.execute("a" + text + " "), 1);
+    }
+}
+
 TEST(RegexExecute, DefaultsAreGlobalIgnoreCaseAndMultiline) {
     RegexObject regex;
     ASSERT_TRUE(regex.compile("ab"));
