@@ -384,6 +384,27 @@ TEST_F(WebAccessTest, LateAnswerOfAnAbandonedRequestReachesNobody) {
     EXPECT_EQ(store.CookieLine("127.0.0.1"), "");
 }
 
+TEST_F(WebAccessTest, EventsMayDropTheObjectThatWaits) {
+    LoopbackServer server;
+    ASSERT_TRUE(server.ok());
+    server.SetAnswer("/", {200, "page", "text/html", {{"Set-Cookie", "k=1"}}, 100});
+    auto owner = std::make_unique<WebAccess>(pump, NetConfig{}, store);
+    pump.pending.push_back([&] { owner.reset(); });
+    EXPECT_EQ(AsString(owner->Fetch(server.Url("/"))), "page");
+    EXPECT_EQ(owner, nullptr);
+    EXPECT_EQ(store.CookieLine("127.0.0.1"), "k=1");
+}
+
+TEST_F(WebAccessTest, AgentTextCannotAddHeaderLines) {
+    RawHttpServer raw;
+    ASSERT_TRUE(raw.ok());
+    EXPECT_EQ(AsString(web.Fetch(raw.Url("/"), 0, "", std::string("User-Agent: a\nEvil: 1\r\n"))),
+              "ok");
+    const std::string head = LastHead(raw);
+    EXPECT_EQ(head.find("Evil"), std::string::npos) << head;
+    EXPECT_NE(head.find("\r\nUser-Agent: a\r\n"), std::string::npos) << head;
+}
+
 TEST_F(WebAccessTest, FailedRequestsGiveEmptyResults) {
     Text headers = "kept", cookies = "kept";
     int closedPort;
