@@ -53,6 +53,11 @@ struct Transfer {
     // Written by the worker; read by the caller only once done is set.
     Bytes body;
     std::string head;
+    // The heads of the answers before the last (redirects), with the URL
+    // each answered: their cookies are kept as well.
+    std::vector<std::pair<std::string, std::string>> earlierHeads;
+    std::string headUrl;
+    CURL* easy = nullptr;
 
     std::atomic<bool> abandoned{false};
     std::mutex mutex;
@@ -85,8 +90,13 @@ std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user
     try {
         // Only the last answer's head counts, after redirects and interim answers.
         if (line.substr(0, 5) == "HTTP/") {
+            if (FindText(t->head, "Set-Cookie: ") > 0)
+                t->earlierHeads.emplace_back(std::move(t->headUrl), std::move(t->head));
             t->head.clear();
             t->body.clear();
+            char* url = nullptr;
+            curl_easy_getinfo(t->easy, CURLINFO_EFFECTIVE_URL, &url);
+            t->headUrl = url ? url : "";
         }
         t->head.append(line);
         t->head += "\r\n";
@@ -127,6 +137,7 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 void Perform(Transfer& t) {
     CURL* h = curl_easy_init();
     if (!h) return;
+    t.easy = h;
     curl_slist* headers = nullptr;
     bool listComplete = true;
     for (const std::string& line : t.headerLines) {
@@ -387,6 +398,12 @@ Bytes WebAccess::Fetch(Text& url, int method, const Text& proxy, const Text& ext
         if (done) break;
     }
 
+    // Like the system's store, the one here also keeps what redirects set,
+    // under the host that set it; the caller hears of the last answer only.
+    for (const auto& [hopUrl, head] : t->earlierHeads) {
+        for (const SetCookieLine& cookie : ParseSetCookieLines(head))
+            store.Set(UrlHost(hopUrl), cookie.name, cookie.data);
+    }
     const std::vector<SetCookieLine> set = ParseSetCookieLines(t->head);
     Text pairs;
     for (const SetCookieLine& cookie : set) {

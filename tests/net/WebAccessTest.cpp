@@ -337,6 +337,29 @@ TEST_F(WebAccessTest, RedirectsAreFollowedUnlessTurnedOff) {
     EXPECT_NE(headers.find("Location: /to\r\n"), std::string::npos);
 }
 
+TEST_F(WebAccessTest, CookiesSetOnTheWayThroughRedirectsAreKept) {
+    test::ServerOptions otherHost;
+    otherHost.address = "127.0.0.3";
+    LoopbackServer first, second(otherHost);
+    ASSERT_TRUE(first.ok());
+    ASSERT_TRUE(second.ok());
+    first.SetAnswer("/from", {302,
+                              "",
+                              "text/html",
+                              {{"Location", second.Url("/mid")}, {"Set-Cookie", "hop=1; path=/"}}});
+    second.SetAnswer(
+        "/mid", {302, "", "text/html", {{"Location", first.Url("/end")}, {"Set-Cookie", "mid=3"}}});
+    first.SetAnswer("/end", {200, "back", "text/html", {{"Set-Cookie", "end=2"}}});
+    Text cookies;
+    EXPECT_EQ(AsString(web.Fetch(first.Url("/from"), 0, "", "", {}, "", 5, nullptr, &cookies)),
+              "back");
+    // The caller hears of the last answer's cookies only; the store keeps
+    // each hop's under the host that set them.
+    EXPECT_EQ(cookies, "end=2;");
+    EXPECT_EQ(store.CookieLine("127.0.0.1"), "hop=1; end=2");
+    EXPECT_EQ(store.CookieLine("127.0.0.3"), "mid=3");
+}
+
 TEST_F(WebAccessTest, TimeoutZeroTimesOutAtTheFirstWake) {
     LoopbackServer server;
     ASSERT_TRUE(server.ok());
