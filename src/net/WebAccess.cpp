@@ -377,8 +377,9 @@ Bytes WebAccess::Fetch(Text& url, int method, const Text& proxy, const Text& ext
 
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
-    const auto limit = std::chrono::milliseconds(
-        timeoutSeconds ? static_cast<long long>(*timeoutSeconds) * 1000 : 60000LL);
+    const auto limit =
+        std::chrono::milliseconds(timeoutSeconds ? static_cast<long long>(*timeoutSeconds) * 1000
+                                                 : kDefaultTimeoutSeconds * 1000LL);
     for (;;) {
         bool done;
         {
