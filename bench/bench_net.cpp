@@ -22,9 +22,11 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "net/Charset.h"
 #include "net/HttpRequest.h"
+#include "net/WebAccess.h"
 #include "support/EventPump.h"
 
 extern char** environ;
@@ -60,18 +62,20 @@ bool Accepts(int port) {
     return ok;
 }
 
-// A static file server on a temp folder holding one 256 MiB file.
+// A static file server on a temp folder holding one file of size bytes (a
+// multiple of 1 MiB).
 class FileServer {
 public:
-    FileServer() {
+    explicit FileServer(std::size_t size = kBigFileSize, std::string name = "big.bin")
+        : name_(std::move(name)) {
         dir_ = std::filesystem::temp_directory_path() /
-               ("softbox-bench-net-" + std::to_string(::getpid()));
+               ("softbox-bench-net-" + std::to_string(::getpid()) + "-" + name_);
         std::filesystem::create_directories(dir_);
         {
-            std::ofstream out(dir_ / "big.bin", std::ios::binary);
+            std::ofstream out(dir_ / name_, std::ios::binary);
             std::string block(1 << 20, '\0');
             for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 131);
-            for (std::size_t written = 0; written < kBigFileSize; written += block.size()) {
+            for (std::size_t written = 0; written < size; written += block.size()) {
                 out.write(block.data(), static_cast<std::streamsize>(block.size()));
             }
         }
@@ -105,9 +109,10 @@ public:
         std::filesystem::remove_all(dir_, ec);
     }
     bool ready() const { return ready_; }
-    std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/big.bin"; }
+    std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/" + name_; }
 
 private:
+    std::string name_;
     std::filesystem::path dir_;
     int port_ = 0;
     pid_t pid_ = -1;
@@ -179,6 +184,59 @@ void BM_FetchBytes256MiB(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_FetchBytes256MiB)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
+// WebAccess of a 50 MiB body (worker thread, the caller waiting with events)
+// against curl into /dev/null, in the same run.
+void BM_WebAccess50MiB(benchmark::State& state) {
+    constexpr std::size_t kSize = 50u * 1024 * 1024;
+    static FileServer server(kSize, "web.bin");
+    if (!server.ready()) {
+        state.SkipWithError("python3 -m http.server did not start");
+        return;
+    }
+    const bool haveCurl = std::system("curl --version >/dev/null 2>&1") == 0;
+    const std::string curlCommand = "curl -s -o /dev/null '" + server.Url() + "'";
+    NullEventPump pump;
+    WebAccess web(pump);
+    web.Fetch(server.Url());
+    if (haveCurl && std::system(curlCommand.c_str()) != 0) {
+        state.SkipWithError("curl failed");
+        return;
+    }
+    double ours = 0;
+    double theirs = 0;
+    for (auto _ : state) {
+        auto start = std::chrono::steady_clock::now();
+        Bytes body = web.Fetch(server.Url());
+        auto took = std::chrono::steady_clock::now() - start;
+        ours += Seconds(took);
+        state.SetIterationTime(Seconds(took));
+        if (body.size() != kSize) {
+            state.SkipWithError("short body");
+            return;
+        }
+        benchmark::DoNotOptimize(body.data());
+        if (haveCurl) {
+            start = std::chrono::steady_clock::now();
+            int rc = std::system(curlCommand.c_str());
+            theirs += Seconds(std::chrono::steady_clock::now() - start);
+            if (rc != 0) {
+                state.SkipWithError("curl failed");
+                return;
+            }
+        }
+    }
+    const double mib = static_cast<double>(kSize) / (1024.0 * 1024.0);
+    const double n = static_cast<double>(state.iterations());
+    state.counters["MiB/s"] = mib * n / ours;
+    if (haveCurl) {
+        state.counters["curl_MiB/s"] = mib * n / theirs;
+        state.counters["ratio"] = theirs / ours;
+    } else {
+        state.SetLabel("curl not installed: no ratio");
+    }
+}
+BENCHMARK(BM_WebAccess50MiB)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
 
 // The floor under FetchBytes on this machine: storing 256 MiB in a fresh
 // buffer the way a body arrives (512 KiB at a time), which curl's /dev/null
