@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/BoxActions.h"
 #include "app/BoxConfig.h"
 #include "app/CatalogLoader.h"
-#include "app/ProgramActions.h"
 #include "app/StartUp.h"
 #include "platform/Environment.h"
 #include "support/BackgroundWriter.h"
@@ -77,8 +77,8 @@ int main(int argc, char** argv) {
 
     const box::BoxConfig& config = process.config();
     box::SystemDesktopShell shell;
-    box::ProgramActions actions(process.programList, *process.settings, pump, dialogs, shell,
-                                {config.boxFolder, config.desktopFolder, {}});
+    box::BoxActions actions(process.programList, *process.settings, pump, dialogs, shell,
+                            {config.boxFolder, config.desktopFolder, {}});
     actions.showHelp = [] { box::ShowHelpDialog(QApplication::activeWindow()); };
     box::Text boxDownloadSource;
     box::BackgroundWriter offlineCopyWriter;
@@ -90,6 +90,7 @@ int main(int argc, char** argv) {
     setup.pump = &pump;
     setup.dialogs = &dialogs;
     setup.actions = &actions;
+    setup.search = &actions.search();
     setup.pendingDeletionTick = [&process] {
         return process.PendingDeletionTick() == box::PendingDeletion::kRetry;
     };

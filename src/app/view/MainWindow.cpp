@@ -14,6 +14,7 @@
 #include "app/view/Pictures.h"
 #include "app/view/ProgramListView.h"
 #include "app/view/QtText.h"
+#include "app/view/SearchView.h"
 #include "app/view/WheelHook.h"
 
 namespace box {
@@ -68,6 +69,8 @@ MainWindow::MainWindow(ProgramList& list, WindowActions& actions, QWidget* paren
 }
 
 MainWindow::~MainWindow() {
+    // Before the widgets it watches go, which may send it their last events.
+    delete searchView_;
     // The list belongs to the box and may outlive the window.
     list_.onChanged = nullptr;
     model_.onChanged = nullptr;
@@ -132,7 +135,7 @@ void MainWindow::BuildHeader() {
     downloadAll->setFont(big);
     connect(downloadAll, &QPushButton::clicked, this, [this] { actions_.DownloadAll(); });
 
-    auto* search = Named<QLineEdit>("编辑框搜索", layout::kSearchBox, this);
+    auto* search = searchBox_ = Named<QLineEdit>("编辑框搜索", layout::kSearchBox, this);
     search->setPlaceholderText(U("即输即搜(首拼通配).."));
     QFont searchFont = font();
     searchFont.setPixelSize(15);
@@ -188,10 +191,10 @@ void MainWindow::BuildTimers() {
     });
     pendingDeletionTimer_->start();
 
-    auto* searchHit = new QTimer(this);
-    searchHit->setObjectName(U("时钟3"));
-    searchHit->setSingleShot(true);
-    searchHit->setInterval(layout::kSearchHitDelay);
+    searchHitTimer_ = new QTimer(this);
+    searchHitTimer_->setObjectName(U("时钟3"));
+    searchHitTimer_->setSingleShot(true);
+    searchHitTimer_->setInterval(layout::kSearchHitDelay);
 
     headerTimer_ = new QTimer(this);
     headerTimer_->setObjectName(U("时钟官网"));
@@ -230,6 +233,11 @@ void MainWindow::RenderModel() {
     if (model_.loading()) loadingPicture_->raise();
     headerBase_->setGeometry(ToQRect(model_.headerBase()));
     separator_->setGeometry(ToQRect(model_.separator()));
+}
+
+void MainWindow::AttachSearch(SearchModel& search) {
+    delete searchView_;
+    searchView_ = new SearchView(search, searchBox_, searchResults_, searchHitTimer_, this);
 }
 
 bool MainWindow::LoadList() {

@@ -21,6 +21,8 @@ namespace box {
 
 class PictureBox;
 class ProgramListView;
+class SearchModel;
+class SearchView;
 class WheelHook;
 
 class MainWindow : public QWidget {
@@ -46,6 +48,11 @@ public:
     void SetPendingDeletionTick(std::function<bool()> tick) {
         pendingDeletionTick_ = std::move(tick);
     }
+
+    // Renders the search box and its hits from search and sends it their
+    // events; without it the box only reports its text to the actions.
+    // search must outlive the window.
+    void AttachSearch(SearchModel& search);
 
     // The first-activation step: builds the list, lays the window out for it,
     // hides the loading picture and installs the wheel hook. Runs once.
@@ -97,7 +104,10 @@ private:
     QScrollBar* horizontalBar_ = nullptr;
     QScrollBar* verticalBar_ = nullptr;
     PictureBox* loadingPicture_ = nullptr;
+    QLineEdit* searchBox_ = nullptr;
     QTreeWidget* searchResults_ = nullptr;
+    QTimer* searchHitTimer_ = nullptr;
+    SearchView* searchView_ = nullptr;
     QTimer* pendingDeletionTimer_ = nullptr;
     QTimer* headerTimer_ = nullptr;
     WheelHook* wheelHook_ = nullptr;

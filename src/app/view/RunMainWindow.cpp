@@ -47,6 +47,7 @@ int RunMainWindow(int argc, char** argv, const MainWindowSetup& setup) {
     {
         MainWindow window(list, setup.actions ? *setup.actions : noActions);
         window.setWindowIcon(BoxIcon());
+        if (setup.search) window.AttachSearch(*setup.search);
         std::unique_ptr<QtTrayIcon> tray;
         if (setup.trayIcon) {
             tray = std::make_unique<QtTrayIcon>(window, pump, dialogs, [] { ExitBox(0); });

@@ -7,6 +7,7 @@
 
 #include "app/WindowActions.h"
 #include "app/ProgramRow.h"
+#include "app/SearchModel.h"
 #include "support/Dialogs.h"
 #include "support/EventPump.h"
 
@@ -31,6 +32,8 @@ struct MainWindowSetup {
     Dialogs* dialogs = nullptr;
     // Handlers of the rows and the header; they do nothing when null.
     WindowActions* actions = nullptr;
+    // The search box's state and behaviour; the box is inert when null.
+    SearchModel* search = nullptr;
     // The pending-deletion timer (时钟2) calls this every second, from the
     // moment the window exists, until it returns false.
     std::function<bool()> pendingDeletionTick;
