@@ -190,7 +190,10 @@ void SearchModel::SetQuery(const Text& query) {
 void SearchModel::RunSearch(std::size_t token) {
     if (boxText_.empty() || boxText_ == Placeholder()) {
         searchQuery_ = boxText_;
-        Hide();
+        // The text itself may have changed here (the placeholder comes and
+        // goes), so the view hears of it even when the list was hidden.
+        visible_ = false;
+        Changed();
         return;
     }
     SetQuery(boxText_);

@@ -215,7 +215,10 @@ TEST(Search, PlaceholderAndTypedStyles) {
     EXPECT_EQ(GbkToUtf8(SearchModel::Placeholder()), "即输即搜(首拼通配)..");
     EXPECT_TRUE(env.search.placeholderStyle());
     EXPECT_EQ(env.search.textColor(), 0x808080u);
+    int changes = 0;
+    env.search.onChanged = [&] { ++changes; };
     env.search.FocusGained();
+    EXPECT_GE(changes, 1);  // the view must clear the box, hits or not
     EXPECT_EQ(env.search.boxText(), "");
     EXPECT_FALSE(env.search.placeholderStyle());
     EXPECT_EQ(env.search.textColor(), 0xFF0090u);

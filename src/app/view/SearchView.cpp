@@ -1,6 +1,5 @@
 #include "app/view/SearchView.h"
 
-#include <QBitmap>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -118,16 +117,22 @@ QIcon SearchView::HitIcon(int image) {
     QIcon& icon = icons_[std::size_t(image)];
     if (!icon.isNull()) return icon;
     const std::string& bmp = model_.images()[std::size_t(image)];
-    const QImage picture = QImage::fromData(reinterpret_cast<const uchar*>(bmp.data()),
-                                            static_cast<int>(bmp.size()), "BMP");
+    QImage picture = QImage::fromData(reinterpret_cast<const uchar*>(bmp.data()),
+                                      static_cast<int>(bmp.size()), "BMP");
     if (picture.isNull()) {
         icon = templateIcon_;
-    } else {
-        QPixmap pixmap = QPixmap::fromImage(picture);
-        pixmap.setMask(
-            QBitmap::fromImage(picture.createMaskFromColor(kIconGround, Qt::MaskOutColor)));
-        icon = QIcon(pixmap);
+        return icon;
     }
+    // The picture's fourth bytes carry no alpha: every pixel is opaque but
+    // those of the ground.
+    picture = picture.convertToFormat(QImage::Format_RGB32).convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < picture.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+        for (int x = 0; x < picture.width(); ++x) {
+            if ((line[x] & 0xFFFFFF) == (kIconGround & 0xFFFFFF)) line[x] = 0;
+        }
+    }
+    icon = QIcon(QPixmap::fromImage(picture));
     return icon;
 }
 
