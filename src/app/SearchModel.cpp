@@ -200,23 +200,31 @@ void SearchModel::RunSearch(std::size_t token) {
     hits_.clear();
     selected_ = -1;
     ++hitsGeneration_;
+    ++searchesRunning_;
     Changed();
+    bool superseded = false;
     // The list is read afresh at every row: the events let through below may
     // sort it or start a newer search.
     for (int i = 1; i <= list_.size(); ++i) {
         const Text text = WithoutBlanks(list_.at(i).nameControl.caption);
         if (MatchCaption(text)) {
-            if (searchTokens_[token] == 1) return;
+            if (searchTokens_[token] == 1) {
+                superseded = true;
+                break;
+            }
             hits_.push_back({text, i - 1, i});
             Changed();
         }
         pump_.ProcessPendingEvents();
     }
-    if (hits_.empty()) {
-        visible_ = false;
-    } else {
-        selected_ = 0;
-        visible_ = true;
+    --searchesRunning_;
+    if (!superseded) {
+        if (hits_.empty()) {
+            visible_ = false;
+        } else {
+            selected_ = 0;
+            visible_ = true;
+        }
     }
     Changed();
 }

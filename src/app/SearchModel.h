@@ -83,6 +83,10 @@ public:
     // picture of a program not downloaded.
     const std::vector<std::string>& images() const { return images_; }
     int searchesStarted() const { return static_cast<int>(searchTokens_.size()); }
+    // Searches that have not reached their end, a newer one running inside
+    // an older one's events. The view may hold back painting the hits
+    // meanwhile.
+    int searchesRunning() const { return searchesRunning_; }
     // Counted up whenever the hits are cleared or the pictures retaken, so
     // the view can add the hits that came since it last looked.
     unsigned hitsGeneration() const { return hitsGeneration_; }
@@ -118,6 +122,7 @@ private:
     int hitTimerPeriod_ = 0;
     std::vector<std::string> images_;
     unsigned hitsGeneration_ = 0;
+    int searchesRunning_ = 0;
     unsigned imagesGeneration_ = 0;
 };
 

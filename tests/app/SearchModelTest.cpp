@@ -148,6 +148,8 @@ TEST(Search, AnOlderSearchStopsAtItsNextHitOnceANewerOneStarted) {
     EXPECT_EQ(GbkToUtf8(env.search.searchQuery()), "rj");
     EXPECT_EQ(env.hitRows(), (std::vector<int>{1, 2, 3, 4}));
     EXPECT_TRUE(env.search.visible());
+    // Both have ended, the older one too, though it stopped early.
+    EXPECT_EQ(env.search.searchesRunning(), 0);
 }
 
 TEST(Search, UpAndDownWrapAroundTheHits) {

@@ -66,14 +66,27 @@ SearchView::~SearchView() {
 }
 
 void SearchView::Render() {
-    const QString text = ToQString(model_.boxText());
-    if (box_->text() != text) box_->setText(text);
-    QPalette palette = box_->palette();
-    palette.setColor(QPalette::Text, FromColorRef(model_.textColor()));
-    box_->setPalette(palette);
-    QFont font = box_->font();
-    font.setItalic(model_.placeholderStyle());
-    box_->setFont(font);
+    // Runs at every hit of a search: only what changed is touched.
+    if (!rendered_ || renderedText_ != model_.boxText()) {
+        renderedText_ = model_.boxText();
+        const QString text = ToQString(renderedText_);
+        if (box_->text() != text) box_->setText(text);
+    }
+    if (!rendered_ || renderedPlaceholderStyle_ != model_.placeholderStyle()) {
+        renderedPlaceholderStyle_ = model_.placeholderStyle();
+        QPalette palette = box_->palette();
+        palette.setColor(QPalette::Text, FromColorRef(model_.textColor()));
+        box_->setPalette(palette);
+        QFont font = box_->font();
+        font.setItalic(renderedPlaceholderStyle_);
+        box_->setFont(font);
+    }
+    rendered_ = true;
+    // Adding and painting the hits one by one would cost far more than the
+    // search: the list keeps its last picture until the search has ended.
+    const bool searching = model_.searchesRunning() > 0;
+    if (hits_->updatesEnabled() == searching) hits_->setUpdatesEnabled(!searching);
+    if (searching) return;
 
     const QSignalBlocker block(hits_);
     if (imagesGeneration_ != model_.imagesGeneration()) {
@@ -90,16 +103,21 @@ void SearchView::Render() {
         hits_->clear();
         hitsShown_ = 0;
     }
+    QList<QTreeWidgetItem*> added;
     for (; hitsShown_ < int(hits.size()); ++hitsShown_) {
         const SearchHit& hit = hits[std::size_t(hitsShown_)];
-        auto* item = new QTreeWidgetItem(hits_, QStringList{ToQString(hit.caption)});
+        auto* item = new QTreeWidgetItem(QStringList{ToQString(hit.caption)});
         item->setIcon(0, HitIcon(hit.image));
         item->setData(0, Qt::UserRole, hit.row);
+        added.append(item);
     }
+    if (!added.isEmpty()) hits_->addTopLevelItems(added);
     const int selected = model_.selected();
     QTreeWidgetItem* current = selected >= 0 ? hits_->topLevelItem(selected) : nullptr;
-    if (hits_->currentItem() != current) hits_->setCurrentItem(current);
-    if (current) hits_->scrollToItem(current);
+    if (hits_->currentItem() != current) {
+        hits_->setCurrentItem(current);
+        if (current) hits_->scrollToItem(current);
+    }
     if (hits_->isVisible() != model_.visible()) {
         hits_->setVisible(model_.visible());
         if (model_.visible()) hits_->raise();

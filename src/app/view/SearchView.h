@@ -36,6 +36,9 @@ private:
     QLineEdit* box_;
     QTreeWidget* hits_;
     QTimer* hitTimer_;
+    bool rendered_ = false;
+    Text renderedText_;
+    bool renderedPlaceholderStyle_ = false;
     unsigned hitsGeneration_ = 0;
     int hitsShown_ = 0;
     unsigned imagesGeneration_ = 0;
