@@ -365,6 +365,61 @@ TEST_F(TransferEngineTest, DroppedConnectionIsResumedByTheEngineItself) {
     }
 }
 
+TEST_F(TransferEngineTest, ASilentServerPastTheReceiveTimeOutIsLeftAndAskedAgain) {
+    const std::string body = Pattern(80 * 1024);
+    const std::size_t part = 30 * 1024;
+    ScriptedServer server({
+        [&](int fd, const std::string&) {
+            SendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
+                            "\r\n\r\n" + body.substr(0, part));
+            WaitForClientToLeave(fd);
+        },
+        [&](int fd, const std::string&) {
+            SendAll(fd, "HTTP/1.1 206 Partial Content\r\nContent-Length: " +
+                            std::to_string(body.size() - part) + "\r\n\r\n" + body.substr(part));
+        },
+    });
+    TaskParam param = Param(server.Url("/a.rar"));
+    param.receiveTimeout = 200;
+    ASSERT_NE(engine.Start(param), 0u);
+    ASSERT_TRUE(WaitForEvents(2));
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(Events()[1].data, static_cast<std::int64_t>(body.size()));
+    EXPECT_EQ(ReadAll(dir / "a v1.2.rar"), body);
+    ASSERT_EQ(server.Heads().size(), 2u);
+    EXPECT_NE(server.Heads()[1].find("Range: bytes=" + std::to_string(part) + "-"),
+              std::string::npos);
+}
+
+TEST_F(TransferEngineTest, AResumeStateWhoseFileIsGoneOrALinkStartsAfresh) {
+    LoopbackServer server;
+    const std::string body = Pattern(10 * 1024);
+    server.SetAnswer("/a.rar", {200, body, "application/octet-stream"});
+    ResumeState state;
+    state.total = static_cast<std::int64_t>(body.size());
+    state.received = 4096;
+    state.segments = {{0, state.total, state.received}};
+    state.file = dir / "a v1.2.rar";
+    WriteAll(dir / "outside", "user's file");
+
+    for (const char* planted : {"short", "link", "none"}) {
+        SCOPED_TRACE(planted);
+        events.clear();
+        std::error_code ec;
+        for (const char* name : {"a v1.2.rar", "a v1(1).2.rar"}) fs::remove(dir / name, ec);
+        if (std::string(planted) == "short") WriteAll(dir / "a v1.2.rar", "abc");
+        if (std::string(planted) == "link") fs::create_symlink(dir / "outside", dir / "a v1.2.rar");
+        TaskParam param = Param(server.Url("/a.rar"));
+        param.resumeState = SerializeResumeState(state);
+        ASSERT_NE(engine.Start(param), 0u);
+        ASSERT_TRUE(WaitForEvents(2));
+        ASSERT_TRUE(WaitForEnd());
+        EXPECT_EQ(server.LastRequest().Header("Range"), "bytes=0-");
+        EXPECT_EQ(ReadAll(Events()[0].file), body);
+        EXPECT_EQ(ReadAll(dir / "outside"), "user's file");
+    }
+}
+
 TEST_F(TransferEngineTest, AnswersOtherThan200And206FailWithoutEventsOrFile) {
     LoopbackServer server;
     server.SetAnswer("/403", {403, "no"});
