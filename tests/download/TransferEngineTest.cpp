@@ -9,11 +9,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -133,6 +135,146 @@ private:
     std::thread thread_;
     mutable std::mutex mutex_;
     std::vector<std::string> heads_;
+};
+
+// Just enough of an FTP server for one anonymous download at a time:
+// passive mode, SIZE, REST and RETR over one control connection each.
+class LoopbackFtpServer {
+public:
+    explicit LoopbackFtpServer(std::map<std::string, std::string> files)
+        : files_(std::move(files)) {
+        listener_ = Listen(port_);
+        thread_ = std::thread([this] { Run(); });
+    }
+    ~LoopbackFtpServer() {
+        stop_ = true;
+        thread_.join();
+        ::close(listener_);
+    }
+    std::string Url(const std::string& name) const {
+        return "ftp://127.0.0.1:" + std::to_string(port_) + "/" + name;
+    }
+    std::vector<std::string> Commands() const {
+        std::lock_guard lock(mutex_);
+        return commands_;
+    }
+
+private:
+    static int Listen(int& port) {
+        const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof addr;
+        if (::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+            ::listen(s, 4) == 0 &&
+            ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &length) == 0) {
+            port = ntohs(addr.sin_port);
+        }
+        return s;
+    }
+    // Accepts with the hang guard; -1 when nobody came.
+    int AcceptOne(int listener) {
+        const auto until = std::chrono::steady_clock::now() + kHangGuard;
+        while (!stop_ && std::chrono::steady_clock::now() < until) {
+            pollfd p{listener, POLLIN, 0};
+            if (::poll(&p, 1, 20) > 0) return ::accept(listener, nullptr, nullptr);
+        }
+        return -1;
+    }
+    bool ReadLine(int fd, std::string& line) {
+        line.clear();
+        char c = 0;
+        while (!stop_) {
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0) continue;
+            if (::recv(fd, &c, 1, 0) != 1) return false;
+            if (c == '\n') {
+                if (!line.empty() && line.back() == '\r') line.pop_back();
+                return true;
+            }
+            line += c;
+        }
+        return false;
+    }
+    void Run() {
+        while (!stop_) {
+            pollfd p{listener_, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0) continue;
+            const int control = ::accept(listener_, nullptr, nullptr);
+            if (control >= 0) Serve(control);
+        }
+    }
+    void Serve(int control) {
+        SendAll(control, "220 ready\r\n");
+        int passive = -1;
+        std::int64_t rest = 0;
+        std::string line;
+        while (ReadLine(control, line)) {
+            {
+                std::lock_guard lock(mutex_);
+                commands_.push_back(line);
+            }
+            const std::string verb = line.substr(0, line.find(' '));
+            const std::string argument =
+                line.find(' ') == std::string::npos ? "" : line.substr(line.find(' ') + 1);
+            if (verb == "USER") {
+                SendAll(control, "331 password please\r\n");
+            } else if (verb == "PASS") {
+                SendAll(control, "230 welcome\r\n");
+            } else if (verb == "PWD") {
+                SendAll(control, "257 \"/\"\r\n");
+            } else if (verb == "EPSV") {
+                if (passive >= 0) ::close(passive);
+                int port = 0;
+                passive = Listen(port);
+                SendAll(control, "229 Entering Extended Passive Mode (|||" + std::to_string(port) +
+                                     "|)\r\n");
+            } else if (verb == "TYPE" || verb == "CWD") {
+                SendAll(control, "200 ok\r\n");
+            } else if (verb == "SIZE") {
+                auto file = files_.find(argument);
+                SendAll(control, file == files_.end()
+                                     ? std::string("550 no such file\r\n")
+                                     : "213 " + std::to_string(file->second.size()) + "\r\n");
+            } else if (verb == "REST") {
+                rest = std::stoll(argument);
+                SendAll(control, "350 restarting\r\n");
+            } else if (verb == "RETR") {
+                auto file = files_.find(argument);
+                if (file == files_.end() || passive < 0) {
+                    SendAll(control, "550 no such file\r\n");
+                    continue;
+                }
+                SendAll(control, "150 sending\r\n");
+                const int data = AcceptOne(passive);
+                if (data >= 0) {
+                    SendAll(data,
+                            std::string_view(file->second).substr(static_cast<std::size_t>(rest)));
+                    ::close(data);
+                }
+                ::close(passive);
+                passive = -1;
+                rest = 0;
+                SendAll(control, "226 done\r\n");
+            } else if (verb == "QUIT") {
+                SendAll(control, "221 bye\r\n");
+                break;
+            } else {
+                SendAll(control, "502 not here\r\n");
+            }
+        }
+        if (passive >= 0) ::close(passive);
+        ::close(control);
+    }
+
+    std::map<std::string, std::string> files_;
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+    mutable std::mutex mutex_;
+    std::vector<std::string> commands_;
 };
 
 struct Event {
@@ -617,6 +759,57 @@ TEST_F(TransferEngineTest, AFileSizeLimitFailsTheTaskNotTheProcess) {
     EXPECT_LE(seen[1].data, 100 * 1024);
     EXPECT_LT(seen[1].data, seen[0].data);
     EXPECT_EQ(server.RequestCount(), 1u);  // a write fault is no connection fault
+}
+
+TEST_F(TransferEngineTest, FtpSourcesAreFetchedAnonymouslyInBinaryAndResumed) {
+    const std::string body = Pattern(70 * 1024);
+    LoopbackFtpServer server({{"a.rar", body}});
+    const TransferTaskId id = engine.Start(Param(server.Url("a.rar")));
+    ASSERT_TRUE(WaitForEvents(2));
+    ASSERT_TRUE(WaitForEnd());
+    const auto size = static_cast<std::int64_t>(body.size());
+    EXPECT_EQ(Events(), (std::vector<Event>{{id, kTransferStarted, size, {}},
+                                            {id, kTransferFinished, size, {}}}));
+    EXPECT_EQ(ReadAll(dir / "a v1.2.rar"), body);
+    auto commands = server.Commands();
+    auto sent = [&](const std::string& command) {
+        return std::find(commands.begin(), commands.end(), command) != commands.end();
+    };
+    EXPECT_TRUE(sent("USER anonymous"));
+    EXPECT_TRUE(sent("PASS softbox@localhost"));
+    EXPECT_TRUE(sent("TYPE I"));
+    EXPECT_TRUE(sent("RETR a.rar"));
+
+    // The first 20 KB are on disk: only the rest is asked for.
+    WriteAll(dir / "b.rar", body.substr(0, 20480));
+    ResumeState state;
+    state.total = size;
+    state.received = 20480;
+    state.segments = {{0, size, 20480}};
+    state.file = dir / "b.rar";
+    TaskParam resumed = Param(server.Url("a.rar"), "b.rar");
+    resumed.resumeState = SerializeResumeState(state);
+    events.clear();
+    ASSERT_NE(engine.Start(resumed), 0u);
+    ASSERT_TRUE(WaitForEvents(2));
+    ASSERT_TRUE(WaitForEnd());
+    commands = server.Commands();
+    EXPECT_TRUE(sent("REST 20480"));
+    EXPECT_EQ(Events()[0].data, size);
+    EXPECT_EQ(Events()[1].data, size);
+    EXPECT_EQ(ReadAll(dir / "b.rar"), body);
+
+    // A missing file fails at once, without a reconnect.
+    events.clear();
+    const std::size_t before = server.Commands().size();
+    ASSERT_NE(engine.Start(Param(server.Url("gone.rar"), "c.rar")), 0u);
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_TRUE(Events().empty());
+    EXPECT_FALSE(fs::exists(dir / "c.rar"));
+    commands = server.Commands();
+    EXPECT_EQ(std::count_if(commands.begin() + static_cast<std::ptrdiff_t>(before), commands.end(),
+                            [](const std::string& c) { return c.rfind("USER", 0) == 0; }),
+              1);
 }
 
 TEST(ResumeStateTest, RoundTripsAndRefusesDamage) {
