@@ -102,6 +102,21 @@ bool ParseContentRange(std::string_view value, std::int64_t& first, std::int64_t
     return number(totalText, total);
 }
 
+bool CurlReady() {
+    static const bool ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    return ready;
+}
+
+// The state's file is still a regular file (no link) with at least the bytes
+// the state counts.
+bool StillHolds(const ResumeState& state) {
+    std::error_code ec;
+    const auto status = std::filesystem::symlink_status(state.file, ec);
+    if (ec || !std::filesystem::is_regular_file(status)) return false;
+    const auto size = std::filesystem::file_size(state.file, ec);
+    return !ec && static_cast<std::int64_t>(size) >= state.received;
+}
+
 bool ExtensionListed(std::string_view path, std::string_view list) {
     const std::size_t slash = path.find_last_of('/');
     const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
@@ -514,14 +529,7 @@ struct TaskRunner {
         url = task.startUrl;
         if (!task.param.resumeState.empty()) {
             resume = ParseResumeState(task.param.resumeState);
-            std::error_code ec;
-            if (resume && !(std::filesystem::is_regular_file(
-                                std::filesystem::symlink_status(resume->file, ec)) &&
-                            static_cast<std::int64_t>(
-                                std::filesystem::file_size(resume->file, ec)) >= resume->received &&
-                            !ec)) {
-                resume.reset();
-            }
+            if (resume && !StillHolds(*resume)) resume.reset();
             if (resume) {
                 task.received = resume->received;
                 task.total = resume->total;
@@ -550,7 +558,7 @@ struct TaskRunner {
 };
 
 TransferEngine::TransferEngine(TransferEngineOptions options) : options_(std::move(options)) {
-    curl_global_init(CURL_GLOBAL_DEFAULT);
+    CurlReady();
     // Past a file-size limit, write() should fail the task, not kill the box.
     ::signal(SIGXFSZ, SIG_IGN);
 }
@@ -588,7 +596,7 @@ TransferTaskId TransferEngine::Start(const TaskParam& param) {
 
     const std::string_view trimmed = TrimBlanks(param.url);
     const Scheme scheme = SchemeOf(trimmed);
-    if (released || scheme == Scheme::kNone || HasLineBreakOrZero(trimmed) ||
+    if (released || !CurlReady() || scheme == Scheme::kNone || HasLineBreakOrZero(trimmed) ||
         param.savePath.empty())
         return 0;
 
