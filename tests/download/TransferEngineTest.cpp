@@ -17,6 +17,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -505,6 +506,56 @@ TEST_F(TransferEngineTest, DroppedConnectionIsResumedByTheEngineItself) {
         EXPECT_NE(server.Heads()[1].find("\r\nRange: bytes=" + std::to_string(part) + "-\r\n"),
                   std::string::npos);
     }
+}
+
+TEST_F(TransferEngineTest, TruncatedChunkedAnswerIsContinuedFromTheFirstMissingByte) {
+    const std::string body = Pattern(40 * 1024);
+    const std::size_t part = 10 * 1024;
+    ScriptedServer server({
+        [&](int fd, const std::string&) {
+            std::ostringstream chunk;
+            chunk << std::hex << part << "\r\n";
+            // One whole chunk, then a second one cut short with no last chunk.
+            SendAll(fd, "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + chunk.str() +
+                            body.substr(0, part) + "\r\n" + chunk.str() + body.substr(part, 100));
+        },
+        [&](int fd, const std::string&) {
+            SendAll(fd, "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " +
+                            std::to_string(part + 100) + "-" + std::to_string(body.size() - 1) +
+                            "/" + std::to_string(body.size()) +
+                            "\r\nContent-Length: " + std::to_string(body.size() - part - 100) +
+                            "\r\n\r\n" + body.substr(part + 100));
+        },
+    });
+    const TransferTaskId id = engine.Start(Param(server.Url("/a.rar")));
+    ASSERT_TRUE(WaitForEvents(2));
+    ASSERT_TRUE(WaitForEnd());
+    // Without a length the chunked answer announces 0; the file is whole all the same.
+    EXPECT_EQ(Events()[0], (Event{id, kTransferStarted, 0, {}}));
+    EXPECT_EQ(Events()[1],
+              (Event{id, kTransferFinished, static_cast<std::int64_t>(body.size()), {}}));
+    EXPECT_EQ(ReadAll(dir / "a v1.2.rar"), body);
+    EXPECT_NE(server.Heads()[1].find("Range: bytes=" + std::to_string(part + 100) + "-"),
+              std::string::npos);
+}
+
+TEST_F(TransferEngineTest, SizesBeyondFourGigabytesKeepTheirValue) {
+    const std::int64_t announced = (std::int64_t{1} << 32) + 5;
+    ScriptedServer server({
+        [&](int fd, const std::string&) {
+            SendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(announced) +
+                            "\r\n\r\n" + Pattern(1000));
+        },
+        [&](int fd, const std::string&) {
+            SendAll(fd, "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+        },
+    });
+    const TransferTaskId id = engine.Start(Param(server.Url("/a.rar")));
+    ASSERT_TRUE(WaitForEvents(2));
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(Events(), (std::vector<Event>{{id, kTransferStarted, announced, {}},
+                                            {id, kTransferFinished, 1000, {}}}));
+    EXPECT_EQ(engine.Query(engine.Snapshot(), 1, 0), announced);
 }
 
 TEST_F(TransferEngineTest, ASilentServerPastTheReceiveTimeOutIsLeftAndAskedAgain) {
