@@ -508,6 +508,23 @@ TEST_F(TransferEngineTest, DroppedConnectionIsResumedByTheEngineItself) {
     }
 }
 
+TEST_F(TransferEngineTest, AConnectionClosedBeforeAnyAnswerIsTriedAgainQuietly) {
+    ScriptedServer server({
+        [](int, const std::string&) {},  // closes without a word
+        [](int fd, const std::string&) {
+            SendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello");
+        },
+    });
+    const TransferTaskId id = engine.Start(Param(server.Url("/a.rar")));
+    ASSERT_TRUE(WaitForEvents(2));
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(Events(),
+              (std::vector<Event>{{id, kTransferStarted, 5, {}}, {id, kTransferFinished, 5, {}}}));
+    const auto heads = server.Heads();
+    ASSERT_EQ(heads.size(), 2u);
+    EXPECT_EQ(heads[0], heads[1]);
+}
+
 TEST_F(TransferEngineTest, TruncatedChunkedAnswerIsContinuedFromTheFirstMissingByte) {
     const std::string body = Pattern(40 * 1024);
     const std::size_t part = 10 * 1024;
