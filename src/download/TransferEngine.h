@@ -33,6 +33,8 @@
 // Bytes go to the file as they arrive. A new task never overwrites a file:
 // when the save path exists it writes "name(1).ext" and so on (see
 // SaveName.h); FileName() gives the name used, valid from the started event.
+// Constructing an engine sets SIGXFSZ to be ignored in the whole process, so
+// that a file-size limit fails the task instead of killing the box.
 
 #include <atomic>
 #include <cstdint>
@@ -61,8 +63,9 @@ struct TaskParam {
     std::filesystem::path savePath;
     Text ftpUser = "anonymous";
     Text ftpPassword = "softbox@localhost";
-    int connections = 1;         // one connection per task is all this engine opens
-    int readSizeOverride = 0;    // bytes per read; 0: readSize (ftpReadSize for ftp)
+    int connections = 1;  // one connection per task is all this engine opens
+    int readSizeOverride =
+        0;  // bytes per read, 512 KiB at least; 0: readSize (ftpReadSize for ftp)
     int connectTimeout = 20000;  // ms
     int sendTimeout = 20000;     // ms, the request going out
     int receiveTimeout = 20000;  // ms of silence before the connection counts as failed
