@@ -3,12 +3,14 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <locale.h>
+#include <zlib.h>
 
 #include <array>
 #include <memory>
 #include <string>
 #include <system_error>
 
+#include "download/RarHeaders.h"
 #include "support/EventPump.h"
 
 namespace box {
@@ -65,7 +67,7 @@ bool IsDeviceName(std::string_view part) {
     while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
     std::string upper;
     for (char c : stem) upper += Upper(c);
-    static constexpr std::array<std::string_view, 6> kPlain = {"CON", "PRN",   "AUX",
+    static constexpr std::array<std::string_view, 6> kPlain = {"CON", "PRN",    "AUX",
                                                                "NUL", "CONIN$", "CONOUT$"};
     for (std::string_view d : kPlain) {
         if (upper == d) return true;
@@ -75,8 +77,8 @@ bool IsDeviceName(std::string_view part) {
     }
     const std::string_view number = std::string_view(upper).substr(3);
     // Windows also takes the superscript digits one to three as port numbers.
-    return (number.size() == 1 && number[0] >= '1' && number[0] <= '9') ||
-           number == "\xC2\xB9" || number == "\xC2\xB2" || number == "\xC2\xB3";
+    return (number.size() == 1 && number[0] >= '1' && number[0] <= '9') || number == "\xC2\xB9" ||
+           number == "\xC2\xB2" || number == "\xC2\xB3";
 }
 
 bool IsSafePart(std::string_view part) {
@@ -146,24 +148,40 @@ bool PrepareEntry(archive_entry* entry, const std::string& destination) {
     return true;
 }
 
-bool CopyData(archive* in, archive* out) {
+// Copies the entry's data and checks it against its header: libarchive
+// checks no CRC of a stored entry, and a damaged download must not install.
+bool CopyData(archive* in, archive* out, const RarEntryFacts& facts) {
+    std::uint64_t copied = 0;
+    uLong crc = crc32_z(0, nullptr, 0);
     for (;;) {
         const void* block = nullptr;
         size_t size = 0;
         la_int64_t offset = 0;
         const int r = archive_read_data_block(in, &block, &size, &offset);
-        if (r == ARCHIVE_EOF) return true;
-        if (r != ARCHIVE_OK) return false;
+        if (r == ARCHIVE_EOF) break;
+        if (r != ARCHIVE_OK || offset < 0 || static_cast<std::uint64_t>(offset) != copied) {
+            return false;
+        }
         if (archive_write_data_block(out, block, size, offset) != ARCHIVE_OK) return false;
+        crc = crc32_z(crc, static_cast<const Bytef*>(block), size);
+        copied += size;
     }
+    return copied == facts.unpackedSize && (!facts.hasCrc || crc == facts.crc);
 }
 
-bool ExtractEntry(archive* in, archive* out, archive_entry* entry,
+bool ExtractEntry(archive* in, archive* out, archive_entry* entry, const RarEntryFacts& facts,
                   const std::string& destination) {
+    // libarchive skips the encryption record of a RAR 5 entry and would hand
+    // out the encrypted bytes as data.
+    if (facts.encrypted) return false;
+    // The facts belong to another entry when the two readings disagree.
+    if (facts.directory != (archive_entry_filetype(entry) == AE_IFDIR)) return false;
     if (!PrepareEntry(entry, destination)) return false;
     if (archive_write_header(out, entry) != ARCHIVE_OK) return false;
     // Directory and link entries carry no data to read.
-    if (archive_entry_filetype(entry) == AE_IFREG && !CopyData(in, out)) return false;
+    const bool hasData =
+        archive_entry_filetype(entry) == AE_IFREG && archive_entry_hardlink(entry) == nullptr;
+    if (hasData && !CopyData(in, out, facts)) return false;
     return archive_write_finish_entry(out) == ARCHIVE_OK;
 }
 
@@ -210,15 +228,16 @@ bool ExtractRar(const std::filesystem::path& archivePath) {
                                                   ARCHIVE_EXTRACT_SECURE_NODOTDOT |
                                                   ARCHIVE_EXTRACT_SECURE_SYMLINKS);
 
-    int extracted = 0;
+    const std::vector<RarEntryFacts> facts = ReadRarEntryFacts(archivePath);
+    std::size_t extracted = 0;
     for (;;) {
         archive_entry* entry = nullptr;
         const int r = archive_read_next_header(in.get(), &entry);
         if (r == ARCHIVE_EOF) return extracted > 0;
         // A warning here is a name that did not convert: it would be extracted
         // under another name.
-        if (r != ARCHIVE_OK) return false;
-        if (!ExtractEntry(in.get(), out.get(), entry, destination)) return false;
+        if (r != ARCHIVE_OK || extracted >= facts.size()) return false;
+        if (!ExtractEntry(in.get(), out.get(), entry, facts[extracted], destination)) return false;
         ++extracted;
     }
 }

@@ -168,9 +168,9 @@ std::string Rar5Extra(const RarEntry& e) {
     std::string extra;
     if (e.encrypted) {
         std::string body;
-        PutVint(body, 0);       // version: AES-256
-        PutVint(body, 0x0001);  // a password check value is present
-        PutU8(body, 15);        // log2 of the key derivation rounds
+        PutVint(body, 0);         // version: AES-256
+        PutVint(body, 0x0001);    // a password check value is present
+        PutU8(body, 15);          // log2 of the key derivation rounds
         body.append(16, '\x5A');  // salt
         body.append(16, '\xA5');  // initialisation vector
         body.append(12, '\x3C');  // password check value

@@ -36,10 +36,8 @@ std::set<std::string> Tree(const fs::path& root) {
     for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
          ++it) {
         const auto status = it->symlink_status();
-        const char* kind = fs::is_symlink(status)     ? " -> "
-                           : fs::is_directory(status) ? "/"
-                                                      : "";
-        std::string line = fs::relative(it->path(), root).string() + kind;
+        const char* kind = fs::is_symlink(status) ? " -> " : fs::is_directory(status) ? "/" : "";
+        std::string line = it->path().lexically_relative(root).string() + kind;
         if (fs::is_symlink(status)) line += fs::read_symlink(it->path()).string();
         out.insert(line);
     }
@@ -94,9 +92,9 @@ TEST_P(ExtractFormatTest, ProgramFolderWithGbkAndUnicodeNamesLandsBesideTheArchi
     const std::string exe = "MZ program bytes\r\n\0\x01\x02"s;
     RarEntry unicode = RarFile(P("软件/说明/한글 ünï.txt"), "unicode");
     unicode.unicodeName = true;
-    Write(GetParam(), {RarDirectory("软件"), RarFile(P("软件/软件.exe"), exe),
-                       RarDirectory(P("软件/说明")), RarFile(P("软件/说明/读我.txt"), "gbk"),
-                       unicode, RarFile(P("软件/空.dat"), "")});
+    Write(GetParam(),
+          {RarDirectory("软件"), RarFile(P("软件/软件.exe"), exe), RarDirectory(P("软件/说明")),
+           RarFile(P("软件/说明/读我.txt"), "gbk"), unicode, RarFile(P("软件/空.dat"), "")});
     test::ScriptedEventPump pump;
 
     EXPECT_TRUE(ExtractArchive(pump, archive(), 0));
@@ -139,7 +137,8 @@ TEST_P(ExtractFormatTest, NamesConvertUnderTheCLocaleToo) {
 }
 
 TEST_P(ExtractFormatTest, ASecondPassOverwritesWhatTheFirstLeft) {
-    Write(GetParam(), {RarFile(P("软件/program.exe"), "new"), RarSymlink(P("软件/current"), "program.exe")});
+    Write(GetParam(),
+          {RarFile(P("软件/program.exe"), "new"), RarSymlink(P("软件/current"), "program.exe")});
     fs::create_directory(box() / "软件");
     std::ofstream(box() / "软件" / "program.exe") << "old, and longer than the new one";
 
@@ -150,11 +149,10 @@ TEST_P(ExtractFormatTest, ASecondPassOverwritesWhatTheFirstLeft) {
 }
 
 TEST_P(ExtractFormatTest, ArchivesWithoutEntriesOrUnreadableFailEveryPass) {
-    const std::string good = test::BuildRar(GetParam(), {RarFile("a.txt", "aaaa"), RarFile("b.txt", "bbbb")});
+    const std::string good =
+        test::BuildRar(GetParam(), {RarFile("a.txt", "aaaa"), RarFile("b.txt", "bbbb")});
     const std::vector<std::string> bad = {
-        test::BuildRar(GetParam(), {}),
-        "",
-        "this is no archive at all",
+        test::BuildRar(GetParam(), {}), "", "this is no archive at all",
         good.substr(0, good.size() / 2),  // cut inside the entries
     };
     for (const std::string& bytes : bad) {
@@ -179,11 +177,24 @@ TEST_P(ExtractFormatTest, EncryptedEntryFailsThePassAndKeepsTheEntriesBeforeIt) 
     EXPECT_FALSE(fs::exists(box() / "after.txt"));
 }
 
+// libarchive reads stored data without checking its CRC: a download damaged
+// on the way would install a broken program.
+TEST_P(ExtractFormatTest, DataThatDoesNotMatchItsCrcFailsThePass) {
+    RarEntry damaged = RarFile(P("软件/软件.exe"), "MZ damaged");
+    damaged.wrongCrc = true;
+    Write(GetParam(), {RarFile("before.txt", "before"), damaged, RarFile("after.txt", "after")});
+
+    EXPECT_FALSE(ExtractRar(archive()));
+    EXPECT_EQ(ReadAll(box() / "before.txt"), "before");
+    EXPECT_FALSE(fs::exists(box() / "after.txt"));
+}
+
 // An entry that cannot be written (a folder in the way, as a program in use
 // would be on Windows) fails each of the three passes; every pass starts
 // again from the first entry and the window runs between passes.
 TEST_P(ExtractFormatTest, FailingEntryGivesThreePassesThenFalse) {
-    Write(GetParam(), {RarFile("first.txt", "1"), RarFile("blocked", "2"), RarFile("last.txt", "3")});
+    Write(GetParam(),
+          {RarFile("first.txt", "1"), RarFile("blocked", "2"), RarFile("last.txt", "3")});
     fs::create_directories(box() / "blocked" / "in use");
     test::ScriptedEventPump pump;
     int passesSeen = 0;
@@ -284,7 +295,8 @@ TEST_P(HostileEntryTest, DeviceNamesAreRefused) {
 
 TEST_P(HostileEntryTest, LinksPointingOutsideAreNotCreated) {
     const std::string absolute = outside().string();
-    for (const std::string& target : {"../outside"s, absolute, "a/../../outside"s, "C:\\Windows"s}) {
+    for (const std::string& target :
+         {"../outside"s, absolute, "a/../../outside"s, "C:\\Windows"s}) {
         SCOPED_TRACE(target);
         // Were the link made, the next entry would be written through it.
         ExpectRefused({RarSymlink("link", target), RarFile(P("link/evil.txt"), "evil")});
@@ -316,7 +328,8 @@ TEST_P(HostileEntryTest, ExtractionThroughALinkOnDiskIsRefused) {
 
 TEST_P(ExtractFormatTest, LinksPointingDownwardAreKept) {
     std::vector<RarEntry> entries = {RarDirectory("bin"), RarFile(P("bin/real"), "tool"),
-                                     RarSymlink("tool", "bin/real"), RarSymlink("tool2", "bin\\real")};
+                                     RarSymlink("tool", "bin/real"),
+                                     RarSymlink("tool2", "bin\\real")};
     if (GetParam() == RarFormat::kRar5) entries.push_back(RarHardLink("hard", "bin/real"));
     Write(GetParam(), entries);
 
@@ -334,9 +347,10 @@ TEST(EntryNameTest, PlainRelativeNamesPassAndEscapingOnesDoNot) {
                              ".hidden", "COM10", "LPT0", "汀芷/软件.exe", "a//b"}) {
         EXPECT_TRUE(IsSafeEntryName(name)) << name;
     }
-    for (const char* name : {"", "/", ".", "./", "..", "../a", "a/..", "a/../b", "/abs", "\\abs",
-                             "C:", "C:a", "a/b:c", "...", ". .", "a/.. /b", "a\tb", "a\x7f",
-                             "con", "NUL.tar.gz", "Lpt1", "com3 .txt", "CONOUT$", "a/aux", "con.d/x"}) {
+    for (const char* name : {"",          "/",       ".",     "./",     "..",  "../a",       "a/..",
+                             "a/../b",    "/abs",    "\\abs", "C:",     "C:a", "a/b:c",      "...",
+                             ". .",       "a/.. /b", "a\tb",  "a\x7f",  "con", "NUL.tar.gz", "Lpt1",
+                             "com3 .txt", "CONOUT$", "a/aux", "con.d/x"}) {
         EXPECT_FALSE(IsSafeEntryName(name)) << name;
     }
 }

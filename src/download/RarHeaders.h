@@ -1,0 +1,32 @@
+#pragma once
+// What libarchive (3.6) reads from a RAR archive but does not act on: the
+// data CRC of stored entries, which it never checks, and the encryption
+// record of a RAR 5 entry, which it skips and then hands out the encrypted
+// bytes as the entry's data. A walk over the headers alone, in the order in
+// which the file entries follow each other, so the extraction can refuse
+// what libarchive would let through.
+
+#include <cstdint>
+#include <filesystem>
+#include <string_view>
+#include <vector>
+
+namespace box {
+
+struct RarEntryFacts {
+    bool encrypted = false;
+    bool directory = false;
+    bool hasCrc = false;
+    std::uint32_t crc = 0;  // CRC-32 of the unpacked data, when hasCrc
+    std::uint64_t unpackedSize = 0;
+};
+
+// The facts of the file entries (service headers left out) up to the end of
+// the archive or to the first header that is damaged or cut off; none when
+// the bytes do not start with a RAR 4 or RAR 5 signature. Headers are read
+// lazily, as the extraction does, so a cut archive still yields the entries
+// before the cut.
+std::vector<RarEntryFacts> RarEntryFactsOf(std::string_view archive);
+std::vector<RarEntryFacts> ReadRarEntryFacts(const std::filesystem::path& archive);
+
+}  // namespace box
