@@ -12,6 +12,7 @@
 
 #include "download/RarHeaders.h"
 #include "support/EventPump.h"
+#include "support/Text.h"
 
 namespace box {
 
@@ -148,6 +149,17 @@ bool PrepareEntry(archive_entry* entry, const std::string& destination) {
     return true;
 }
 
+// A format 4 name that libarchive failed to convert, converted from its
+// stored GBK bytes.
+bool RecoverName(archive_entry* entry, const RarEntryFacts& facts) {
+    if (archive_entry_pathname(entry) || facts.codePageName.empty()) return false;
+    bool ok = false;
+    const std::string utf8 = ConvertEncoding(facts.codePageName, "CP936", "UTF-8", &ok);
+    if (!ok || utf8.find('\0') != std::string::npos) return false;
+    archive_entry_set_pathname(entry, utf8.c_str());
+    return true;
+}
+
 // Copies the entry's data and checks it against its header: libarchive
 // checks no CRC of a stored entry, and a damaged download must not install.
 bool CopyData(archive* in, archive* out, const RarEntryFacts& facts) {
@@ -234,9 +246,12 @@ bool ExtractRar(const std::filesystem::path& archivePath) {
         archive_entry* entry = nullptr;
         const int r = archive_read_next_header(in.get(), &entry);
         if (r == ARCHIVE_EOF) return extracted > 0;
+        if (extracted >= facts.size()) return false;
         // A warning here is a name that did not convert: it would be extracted
-        // under another name.
-        if (r != ARCHIVE_OK || extracted >= facts.size()) return false;
+        // under another name, unless the stored bytes convert.
+        if (r != ARCHIVE_OK && !(r == ARCHIVE_WARN && RecoverName(entry, facts[extracted]))) {
+            return false;
+        }
         if (!ExtractEntry(in.get(), out.get(), entry, facts[extracted], destination)) return false;
         ++extracted;
     }

@@ -34,7 +34,7 @@ bool Add(std::uint64_t& offset, std::uint64_t n) {
 
 constexpr unsigned kRar4File = 0x74, kRar4End = 0x7B;
 constexpr unsigned kRar4LongBlock = 0x8000, kRar4Large = 0x0100, kRar4Password = 0x0004,
-                   kRar4DirectoryBits = 0x00E0;
+                   kRar4Unicode = 0x0200, kRar4DirectoryBits = 0x00E0;
 constexpr std::size_t kRar4FileFixed = 32;  // block head + fixed file fields
 
 std::vector<RarEntryFacts> WalkRar4(const ReadAt& read) {
@@ -58,11 +58,16 @@ std::vector<RarEntryFacts> WalkRar4(const ReadAt& read) {
             f.hasCrc = true;
             f.encrypted = (flags & kRar4Password) != 0;
             f.directory = (flags & kRar4DirectoryBits) == kRar4DirectoryBits;
+            std::size_t nameAt = kRar4FileFixed;
             if (flags & kRar4Large) {
                 if (size < kRar4FileFixed + 8) return facts;
                 packed |= std::uint64_t{Le(head, 32, 4)} << 32;
                 f.unpackedSize |= std::uint64_t{Le(head, 36, 4)} << 32;
+                nameAt += 8;
             }
+            const std::size_t nameSize = Le(head, 26, 2);
+            if (nameAt + nameSize > size) return facts;
+            if (!(flags & kRar4Unicode)) f.codePageName = head.substr(nameAt, nameSize);
             added = packed;
             facts.push_back(f);
         } else if (flags & kRar4LongBlock) {

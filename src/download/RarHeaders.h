@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -19,6 +20,11 @@ struct RarEntryFacts {
     bool hasCrc = false;
     std::uint32_t crc = 0;  // CRC-32 of the unpacked data, when hasCrc
     std::uint64_t unpackedSize = 0;
+    // Format 4 names without the Unicode flag: the stored code-page bytes,
+    // "\" between folders. libarchive turns every 0x5C byte into "/" before
+    // it converts such a name, and so breaks GBK characters whose second
+    // byte is 0x5C (誠 is D5 5C); the name converts from these bytes instead.
+    std::string codePageName;
 };
 
 // The facts of the file entries (service headers left out) up to the end of
