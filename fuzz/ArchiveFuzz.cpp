@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
 
-    box::RarEntryFactsOf(std::string_view(reinterpret_cast<const char*>(data), size));
+    box::RarFactsOf(std::string_view(reinterpret_cast<const char*>(data), size));
     box::ExtractRar(destination / "x.rar");
 
     for (const fs::path& step : {root, root / "a", root / "a" / "b"}) {

@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include <array>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -181,6 +182,27 @@ bool CopyData(archive* in, archive* out, const RarEntryFacts& facts) {
     return copied == facts.unpackedSize && (!facts.hasCrc || crc == facts.crc);
 }
 
+// Where a file's data goes until it is complete and checked: beside its
+// final name, so the rename stays within one folder and file system.
+std::string PartName(const std::string& finalPath) {
+    const std::size_t slash = finalPath.rfind('/');
+    return finalPath.substr(0, slash + 1) + "." + finalPath.substr(slash + 1) + ".part";
+}
+
+// A file's data is written under a temporary name and renamed over the
+// final name only when it is complete and matches its CRC, so a failed pass
+// never leaves a half-written or damaged program where the old one was.
+bool ExtractFile(archive* in, archive* out, archive_entry* entry, const RarEntryFacts& facts) {
+    const std::string finalPath = archive_entry_pathname(entry);
+    const std::string partPath = PartName(finalPath);
+    archive_entry_set_pathname(entry, partPath.c_str());
+    const bool ok = archive_write_header(out, entry) == ARCHIVE_OK && CopyData(in, out, facts) &&
+                    archive_write_finish_entry(out) == ARCHIVE_OK &&
+                    std::rename(partPath.c_str(), finalPath.c_str()) == 0;
+    if (!ok) std::remove(partPath.c_str());
+    return ok;
+}
+
 bool ExtractEntry(archive* in, archive* out, archive_entry* entry, const RarEntryFacts& facts,
                   const std::string& destination) {
     // libarchive skips the encryption record of a RAR 5 entry and would hand
@@ -189,12 +211,12 @@ bool ExtractEntry(archive* in, archive* out, archive_entry* entry, const RarEntr
     // The facts belong to another entry when the two readings disagree.
     if (facts.directory != (archive_entry_filetype(entry) == AE_IFDIR)) return false;
     if (!PrepareEntry(entry, destination)) return false;
-    if (archive_write_header(out, entry) != ARCHIVE_OK) return false;
+    if (archive_entry_filetype(entry) == AE_IFREG && archive_entry_hardlink(entry) == nullptr) {
+        return ExtractFile(in, out, entry, facts);
+    }
     // Directory and link entries carry no data to read.
-    const bool hasData =
-        archive_entry_filetype(entry) == AE_IFREG && archive_entry_hardlink(entry) == nullptr;
-    if (hasData && !CopyData(in, out, facts)) return false;
-    return archive_write_finish_entry(out) == ARCHIVE_OK;
+    return archive_write_header(out, entry) == ARCHIVE_OK &&
+           archive_write_finish_entry(out) == ARCHIVE_OK;
 }
 
 }  // namespace
@@ -240,12 +262,15 @@ bool ExtractRar(const std::filesystem::path& archivePath) {
                                                   ARCHIVE_EXTRACT_SECURE_NODOTDOT |
                                                   ARCHIVE_EXTRACT_SECURE_SYMLINKS);
 
-    const std::vector<RarEntryFacts> facts = ReadRarEntryFacts(archivePath);
+    const RarFacts archiveFacts = ReadRarFacts(archivePath);
+    const std::vector<RarEntryFacts>& facts = archiveFacts.entries;
     std::size_t extracted = 0;
     for (;;) {
         archive_entry* entry = nullptr;
         const int r = archive_read_next_header(in.get(), &entry);
-        if (r == ARCHIVE_EOF) return extracted > 0;
+        if (r == ARCHIVE_EOF) {
+            return extracted > 0 && archiveFacts.complete && extracted == facts.size();
+        }
         if (extracted >= facts.size()) return false;
         // A warning here is a name that did not convert: it would be extracted
         // under another name, unless the stored bytes convert.

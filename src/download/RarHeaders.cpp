@@ -37,8 +37,8 @@ constexpr unsigned kRar4LongBlock = 0x8000, kRar4Large = 0x0100, kRar4Password =
                    kRar4Unicode = 0x0200, kRar4DirectoryBits = 0x00E0;
 constexpr std::size_t kRar4FileFixed = 32;  // block head + fixed file fields
 
-std::vector<RarEntryFacts> WalkRar4(const ReadAt& read) {
-    std::vector<RarEntryFacts> facts;
+RarFacts WalkRar4(const ReadAt& read) {
+    RarFacts facts;
     std::uint64_t offset = kRar4Signature.size();
     std::string head;
     for (;;) {
@@ -47,7 +47,10 @@ std::vector<RarEntryFacts> WalkRar4(const ReadAt& read) {
         const unsigned flags = Le(head, 3, 2);
         const std::uint32_t size = Le(head, 5, 2);
         if (size < 7) return facts;
-        if (type == kRar4End) return facts;
+        if (type == kRar4End) {
+            facts.complete = true;
+            return facts;
+        }
         std::uint64_t added = 0;
         if (type == kRar4File) {
             if (size < kRar4FileFixed || !read(offset, size, head)) return facts;
@@ -69,7 +72,7 @@ std::vector<RarEntryFacts> WalkRar4(const ReadAt& read) {
             if (nameAt + nameSize > size) return facts;
             if (!(flags & kRar4Unicode)) f.codePageName = head.substr(nameAt, nameSize);
             added = packed;
-            facts.push_back(f);
+            facts.entries.push_back(f);
         } else if (flags & kRar4LongBlock) {
             if (size < 11 || !read(offset, 11, head)) return facts;
             added = Le(head, 7, 4);
@@ -146,8 +149,8 @@ bool ParseRar5File(std::string_view body, VintReader& r, std::uint64_t extraSize
     return true;
 }
 
-std::vector<RarEntryFacts> WalkRar5(const ReadAt& read) {
-    std::vector<RarEntryFacts> facts;
+RarFacts WalkRar5(const ReadAt& read) {
+    RarFacts facts;
     std::uint64_t offset = kRar5Signature.size();
     std::string head;
     for (;;) {
@@ -168,19 +171,23 @@ std::vector<RarEntryFacts> WalkRar5(const ReadAt& read) {
         if (!r.Vint(type) || !r.Vint(flags)) return facts;
         if ((flags & kRar5HasExtra) && !r.Vint(extraSize)) return facts;
         if ((flags & kRar5HasData) && !r.Vint(dataSize)) return facts;
+        if (type == kRar5End) {
+            facts.complete = true;
+            return facts;
+        }
         // Encrypted headers cannot be read without the password.
-        if (type == kRar5End || type == kRar5Crypt) return facts;
+        if (type == kRar5Crypt) return facts;
         if (type == kRar5File) {
             RarEntryFacts f;
             if (!ParseRar5File(body, r, extraSize, f)) return facts;
-            facts.push_back(f);
+            facts.entries.push_back(f);
         }
         offset = bodyOffset;
         if (!Add(offset, headerSize) || !Add(offset, dataSize)) return facts;
     }
 }
 
-std::vector<RarEntryFacts> Walk(const ReadAt& read) {
+RarFacts Walk(const ReadAt& read) {
     std::string signature;
     if (read(0, kRar5Signature.size(), signature) && signature == kRar5Signature) {
         return WalkRar5(read);
@@ -193,7 +200,7 @@ std::vector<RarEntryFacts> Walk(const ReadAt& read) {
 
 }  // namespace
 
-std::vector<RarEntryFacts> RarEntryFactsOf(std::string_view archive) {
+RarFacts RarFactsOf(std::string_view archive) {
     return Walk([archive](std::uint64_t offset, std::size_t n, std::string& out) {
         if (offset > archive.size() || n > archive.size() - offset) return false;
         out.assign(archive.substr(static_cast<std::size_t>(offset), n));
@@ -201,7 +208,7 @@ std::vector<RarEntryFacts> RarEntryFactsOf(std::string_view archive) {
     });
 }
 
-std::vector<RarEntryFacts> ReadRarEntryFacts(const std::filesystem::path& archive) {
+RarFacts ReadRarFacts(const std::filesystem::path& archive) {
     std::ifstream in(archive, std::ios::binary);
     if (!in) return {};
     return Walk([&in](std::uint64_t offset, std::size_t n, std::string& out) {

@@ -27,12 +27,20 @@ struct RarEntryFacts {
     std::string codePageName;
 };
 
-// The facts of the file entries (service headers left out) up to the end of
-// the archive or to the first header that is damaged or cut off; none when
-// the bytes do not start with a RAR 4 or RAR 5 signature. Headers are read
-// lazily, as the extraction does, so a cut archive still yields the entries
-// before the cut.
-std::vector<RarEntryFacts> RarEntryFactsOf(std::string_view archive);
-std::vector<RarEntryFacts> ReadRarEntryFacts(const std::filesystem::path& archive);
+struct RarFacts {
+    // The file entries (service headers left out) up to the end of the
+    // archive or to the first header that is damaged or cut off.
+    std::vector<RarEntryFacts> entries;
+    // The walk reached the end-of-archive header. libarchive takes an archive
+    // cut right before or inside a RAR 5 header for a whole one with fewer
+    // entries; a cut download must not install.
+    bool complete = false;
+};
+
+// Nothing when the bytes do not start with a RAR 4 or RAR 5 signature.
+// Headers are read lazily, as the extraction does, so a cut archive still
+// yields the entries before the cut.
+RarFacts RarFactsOf(std::string_view archive);
+RarFacts ReadRarFacts(const std::filesystem::path& archive);
 
 }  // namespace box

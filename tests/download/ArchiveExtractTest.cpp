@@ -141,11 +141,15 @@ TEST_P(ExtractFormatTest, ASecondPassOverwritesWhatTheFirstLeft) {
 }
 
 TEST_P(ExtractFormatTest, ArchivesWithoutEntriesOrUnreadableFailEveryPass) {
-    const std::string good =
-        test::BuildRar(GetParam(), {RarFile("a.txt", "aaaa"), RarFile("b.txt", "bbbb")});
+    const std::string good = test::BuildRar(
+        GetParam(), {RarFile("a.txt", "aaaa"), RarFile("b.txt", std::string(40, 'b'))});
     const std::vector<std::string> bad = {
-        test::BuildRar(GetParam(), {}), "", "this is no archive at all",
-        good.substr(0, good.size() / 2),  // cut inside the entries
+        test::BuildRar(GetParam(), {}),
+        "",
+        "this is no archive at all",
+        good.substr(0, good.size() / 2),   // cut inside the entries
+        good.substr(0, good.size() - 30),  // cut inside the last entry's data
+        good.substr(0, good.size() - (GetParam() == RarFormat::kRar4 ? 7 : 8)),  // no end
     };
     for (const std::string& bytes : bad) {
         SCOPED_TRACE(bytes.size());
@@ -153,6 +157,11 @@ TEST_P(ExtractFormatTest, ArchivesWithoutEntriesOrUnreadableFailEveryPass) {
         test::ScriptedEventPump pump;
         EXPECT_FALSE(ExtractArchive(pump, archive(), 0));
         EXPECT_EQ(pump.sleptMs, 3000) << "three passes, each followed by its wait";
+        if (fs::exists(box() / "b.txt")) {
+            EXPECT_EQ(ReadAll(box() / "b.txt"), std::string(40, 'b')) << "no half-written entry";
+        }
+        fs::remove(box() / "a.txt");
+        fs::remove(box() / "b.txt");
     }
     test::ScriptedEventPump pump;
     EXPECT_FALSE(ExtractArchive(pump, box() / "missing.rar", 2));
@@ -175,10 +184,14 @@ TEST_P(ExtractFormatTest, DataThatDoesNotMatchItsCrcFailsThePass) {
     RarEntry damaged = RarFile(P("软件/软件.exe"), "MZ damaged");
     damaged.wrongCrc = true;
     Write(GetParam(), {RarFile("before.txt", "before"), damaged, RarFile("after.txt", "after")});
+    fs::create_directory(box() / "软件");
+    std::ofstream(box() / "软件" / "软件.exe") << "MZ installed";
 
     EXPECT_FALSE(ExtractRar(archive()));
-    EXPECT_EQ(ReadAll(box() / "before.txt"), "before");
-    EXPECT_FALSE(fs::exists(box() / "after.txt"));
+    // The installed program stays as it was, and no part file is left.
+    EXPECT_EQ(Tree(box()),
+              (std::set<std::string>{"before.txt", "软件/", "软件/软件.exe", "软件 v1.0.rar"}));
+    EXPECT_EQ(ReadAll(box() / "软件" / "软件.exe"), "MZ installed");
 }
 
 // An entry that cannot be written (a folder in the way, as a program in use

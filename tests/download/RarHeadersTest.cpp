@@ -26,7 +26,9 @@ TEST_P(RarHeadersTest, FactsOfEveryEntryInOrder) {
         test::BuildRar(GetParam(), {test::RarDirectory("软件"), test::RarFile("软件\\a.exe", "MZ!"),
                                     secret, damaged, test::RarFile("empty", "")});
 
-    const std::vector<RarEntryFacts> facts = RarEntryFactsOf(bytes);
+    const RarFacts all = RarFactsOf(bytes);
+    EXPECT_TRUE(all.complete);
+    const std::vector<RarEntryFacts>& facts = all.entries;
 
     ASSERT_EQ(facts.size(), 5u);
     EXPECT_TRUE(facts[0].directory);
@@ -45,12 +47,18 @@ TEST_P(RarHeadersTest, CutArchiveGivesTheEntriesBeforeTheCut) {
     const std::string bytes = test::BuildRar(
         GetParam(), {test::RarFile("a", "aaaa"), test::RarFile("b", std::string(100, 'b'))});
     // Cut in the middle of the second entry's data: its header is whole.
-    EXPECT_EQ(RarEntryFactsOf(bytes.substr(0, bytes.size() - 60)).size(), 2u);
-    // Cut inside the second header.
+    const RarFacts inData = RarFactsOf(bytes.substr(0, bytes.size() - 60));
+    EXPECT_EQ(inData.entries.size(), 2u);
+    EXPECT_FALSE(inData.complete);
+    // Cut inside the second header, and right before it.
     const std::size_t endOfFirst = first.size() - (GetParam() == RarFormat::kRar4 ? 7 : 8);
-    EXPECT_EQ(RarEntryFactsOf(bytes.substr(0, endOfFirst + 5)).size(), 1u);
-    EXPECT_TRUE(RarEntryFactsOf(std::string_view("Rar!\x1A\x07", 6)).empty());
-    EXPECT_TRUE(RarEntryFactsOf(std::string_view("PK\x03\x04")).empty());
+    const RarFacts inHeader = RarFactsOf(bytes.substr(0, endOfFirst + 5));
+    EXPECT_EQ(inHeader.entries.size(), 1u);
+    EXPECT_FALSE(inHeader.complete);
+    // A cut right before a header looks like an archive with fewer entries.
+    EXPECT_FALSE(RarFactsOf(bytes.substr(0, endOfFirst)).complete);
+    EXPECT_TRUE(RarFactsOf(std::string_view("Rar!\x1A\x07", 6)).entries.empty());
+    EXPECT_TRUE(RarFactsOf(std::string_view("PK\x03\x04")).entries.empty());
 }
 
 }  // namespace
