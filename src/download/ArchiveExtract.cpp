@@ -3,9 +3,11 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <locale.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -189,6 +191,16 @@ std::string PartName(const std::string& finalPath) {
     return finalPath.substr(0, slash + 1) + "." + finalPath.substr(slash + 1) + ".part";
 }
 
+// Moves the checked part file to the final name. The old file is unlinked
+// first rather than renamed over: ext4 starts writing back every file that
+// replaces another by rename, which made extracting 200 MB over a previous
+// copy take twice bsdtar's time; unlinking first, as bsdtar does, kept pace.
+// The final name is briefly missing, but never holds a partial file.
+bool ReplaceWith(const std::string& partPath, const std::string& finalPath) {
+    if (::unlink(finalPath.c_str()) != 0 && errno != ENOENT && errno != EISDIR) return false;
+    return std::rename(partPath.c_str(), finalPath.c_str()) == 0;
+}
+
 // A file's data is written under a temporary name and renamed over the
 // final name only when it is complete and matches its CRC, so a failed pass
 // never leaves a half-written or damaged program where the old one was.
@@ -198,7 +210,7 @@ bool ExtractFile(archive* in, archive* out, archive_entry* entry, const RarEntry
     archive_entry_set_pathname(entry, partPath.c_str());
     const bool ok = archive_write_header(out, entry) == ARCHIVE_OK && CopyData(in, out, facts) &&
                     archive_write_finish_entry(out) == ARCHIVE_OK &&
-                    std::rename(partPath.c_str(), finalPath.c_str()) == 0;
+                    ReplaceWith(partPath, finalPath);
     if (!ok) std::remove(partPath.c_str());
     return ok;
 }
