@@ -6,6 +6,7 @@ int RunMainWindowTests(int argc, char** argv);
 int RunQtDialogsTests(int argc, char** argv);
 int RunHelpDialogTests(int argc, char** argv);
 int RunQtControlStateTests(int argc, char** argv);
+int RunDownloadViewTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
     std::setlocale(LC_CTYPE, "C.UTF-8");
@@ -16,5 +17,6 @@ int main(int argc, char** argv) {
     failed += RunQtDialogsTests(argc, argv);
     failed += RunHelpDialogTests(argc, argv);
     failed += RunQtControlStateTests(argc, argv);
+    failed += RunDownloadViewTests(argc, argv);
     return failed == 0 ? 0 : 1;
 }

@@ -8,8 +8,12 @@
 
 #include "app/BoxConfig.h"
 #include "app/CatalogLoader.h"
+#include "app/DownloadActions.h"
+#include "app/DownloadQueue.h"
 #include "app/ProgramActions.h"
 #include "app/StartUp.h"
+#include "download/ArchiveExtract.h"
+#include "download/TransferEngine.h"
 #include "platform/Environment.h"
 #include "support/BackgroundWriter.h"
 #include "platform/SystemPaths.h"
@@ -80,6 +84,37 @@ int main(int argc, char** argv) {
     box::ProgramActions actions(process.programList, *process.settings, pump, dialogs, shell,
                                 {config.boxFolder, config.desktopFolder, {}});
     actions.showHelp = [] { box::ShowHelpDialog(QApplication::activeWindow()); };
+
+    box::TransferEngine engine({config.net.caFile});
+    box::EngineTransfer transfer(engine);
+    box::DownloadServices downloadServices;
+    // TODO(coordinator): ResolveShareLink once the resolvers are merged, and
+    // the 360 share host from their configuration. Until then only direct
+    // "http://" sources download; every share link fails to resolve.
+    downloadServices.resolve = [](box::Text& source) -> box::Text {
+        return box::AsciiLower(source.substr(0, 7)) == "http://" ? source : box::Text();
+    };
+    downloadServices.extract = [&pump](const std::filesystem::path& archive) {
+        return box::ExtractArchive(pump, archive, 0);
+    };
+    downloadServices.openPage = [&shell](const box::Text& url) { shell.Open(box::GbkToUtf8(url)); };
+    downloadServices.redirectLocation = [&process](const box::Text& url) {
+        return process.downloadRequest->GetRedirectLocation(url);
+    };
+    downloadServices.touchShareUrl = [&process](const box::Text& url, int seconds) {
+        box::FetchOptions options;
+        options.timeoutSeconds = seconds;
+        process.downloadRequest->FetchBytes(url, options);
+    };
+    downloadServices.hideSearchResults = [&actions] { actions.HideSearchResults(); };
+    downloadServices.rebuildSearchImages = [&actions] {
+        if (actions.rebuildSearchImages) actions.rebuildSearchImages();
+    };
+    box::DownloadQueue downloads(process.programList, pump, dialogs, transfer, config.boxFolder,
+                                 std::move(downloadServices));
+    actions.downloadRunning = [&downloads] { return downloads.downloadRunning(); };
+    actions.downloadAllMode = [&downloads] { return downloads.downloadAllMode(); };
+    box::DownloadActions windowActions(actions, downloads);
     box::Text boxDownloadSource;
     box::BackgroundWriter offlineCopyWriter;
 
@@ -89,7 +124,8 @@ int main(int argc, char** argv) {
     setup.boxFolder = process.boxFolder();
     setup.pump = &pump;
     setup.dialogs = &dialogs;
-    setup.actions = &actions;
+    setup.actions = &windowActions;
+    setup.downloads = &downloads;
     setup.pendingDeletionTick = [&process] {
         return process.PendingDeletionTick() == box::PendingDeletion::kRetry;
     };
@@ -110,6 +146,7 @@ int main(int argc, char** argv) {
                box::CatalogLoadResult::kShown;
     };
     int code = box::RunMainWindow(argc, argv, setup);
+    engine.Release();
     process.ExitCleanUp();
     runningProcess = nullptr;
     return code;
