@@ -11,6 +11,7 @@
 #include "app/DownloadActions.h"
 #include "app/DownloadQueue.h"
 #include "app/ProgramActions.h"
+#include "resolve/ShareLink.h"
 #include "app/StartUp.h"
 #include "download/ArchiveExtract.h"
 #include "download/TransferEngine.h"
@@ -88,12 +89,15 @@ int main(int argc, char** argv) {
     box::TransferEngine engine({config.net.caFile});
     box::EngineTransfer transfer(engine);
     box::DownloadServices downloadServices;
-    // TODO(coordinator): ResolveShareLink once the resolvers are merged, and
-    // the 360 share host from their configuration. Until then only direct
-    // "http://" sources download; every share link fails to resolve.
-    downloadServices.resolve = [](box::Text& source) -> box::Text {
-        return box::AsciiLower(source.substr(0, 7)) == "http://" ? source : box::Text();
+    // The catalog's download source reaches the resolvers through this text,
+    // which the catalog load fills before any download can start.
+    box::Text boxDownloadSource;
+    downloadServices.resolve = [&](box::Text& source) -> box::Text {
+        box::ResolveContext context{pump, *process.downloadRequest, config.net, config.services,
+                                    boxDownloadSource};
+        return box::ResolveShareLink(source, context);
     };
+    downloadServices.shareHost360 = config.services.yunpanShortHost;
     downloadServices.extract = [&pump](const std::filesystem::path& archive) {
         return box::ExtractArchive(pump, archive, 0);
     };
@@ -115,7 +119,6 @@ int main(int argc, char** argv) {
     actions.downloadRunning = [&downloads] { return downloads.downloadRunning(); };
     actions.downloadAllMode = [&downloads] { return downloads.downloadAllMode(); };
     box::DownloadActions windowActions(actions, downloads);
-    box::Text boxDownloadSource;
     box::BackgroundWriter offlineCopyWriter;
 
     box::MainWindowSetup setup;
