@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libarchive-dev libcurl4-openssl-dev libpng-dev
   libcpp-httplib-dev libpcre2-dev qt6-base-dev libqt6test6 libgtest-dev libbenchmark-dev unicode-data
-  bzip2 xvfb xauth fonts-wqy-microhei curl openssl python3
+  bzip2 xvfb xauth fonts-wqy-microhei curl openssl python3 libarchive-tools
   clang libclang-rt-14-dev llvm)
 missing=()
 for p in "${packages[@]}"; do

@@ -9,6 +9,24 @@ const char* DefaultCatalogUrl() {
     return SOFTBOX_DEFAULT_CATALOG_URL;
 }
 
+ServiceHosts DefaultServiceHosts() {
+    ServiceHosts hosts;
+    hosts.yunpanShortHost = SOFTBOX_DEFAULT_360_HOST;
+    hosts.tongbupanWebHost = SOFTBOX_DEFAULT_TONGBUPAN_HOST;
+    hosts.tongbupanShortHost = SOFTBOX_DEFAULT_TONGBUPAN_SHORT_HOST;
+    hosts.baiduApiHost = SOFTBOX_DEFAULT_BAIDU_HOST;
+    return hosts;
+}
+
+namespace {
+
+void Override(const Environment& environment, const char* variable, Text& value) {
+    std::string set = environment.Get(variable);
+    if (!set.empty()) value = std::move(set);
+}
+
+}  // namespace
+
 BoxConfig MakeBoxConfig(const Environment& environment,
                         const std::filesystem::path& executablePath) {
     BoxConfig config;
@@ -23,6 +41,12 @@ BoxConfig MakeBoxConfig(const Environment& environment,
 
     config.net.caFile = environment.Get(kCaFileVariable);
     config.net.systemProxy = SystemProxyText(environment);
+
+    config.services = DefaultServiceHosts();
+    Override(environment, k360HostVariable, config.services.yunpanShortHost);
+    Override(environment, kTongbupanHostVariable, config.services.tongbupanWebHost);
+    Override(environment, kTongbupanShortHostVariable, config.services.tongbupanShortHost);
+    Override(environment, kBaiduHostVariable, config.services.baiduApiHost);
 
     const std::filesystem::path userConfig = UserConfigFolder(environment);
     if (!userConfig.empty()) config.registryFile = userConfig / "softbox" / "registry.ini";

@@ -8,6 +8,7 @@
 
 #include "net/NetConfig.h"
 #include "platform/Environment.h"
+#include "resolve/ShareLink.h"
 
 namespace box {
 
@@ -15,6 +16,10 @@ namespace box {
 inline constexpr const char* kCatalogUrlVariable = "SOFTBOX_CATALOG_URL";
 inline constexpr const char* kCatalogFileVariable = "SOFTBOX_CATALOG_FILE";
 inline constexpr const char* kCaFileVariable = "SOFTBOX_CA_FILE";
+inline constexpr const char* k360HostVariable = "SOFTBOX_360_HOST";
+inline constexpr const char* kTongbupanHostVariable = "SOFTBOX_TONGBUPAN_HOST";
+inline constexpr const char* kTongbupanShortHostVariable = "SOFTBOX_TONGBUPAN_SHORT_HOST";
+inline constexpr const char* kBaiduHostVariable = "SOFTBOX_BAIDU_HOST";
 
 struct BoxConfig {
     // The folder of the box's executable and the executable's file name,
@@ -32,12 +37,14 @@ struct BoxConfig {
     std::filesystem::path registryFile{};
     // The user's desktop, where shortcuts go; "" without a home.
     std::filesystem::path desktopFolder{};
-    // The share-link services' hosts join these when the resolvers need
-    // them, with a build-time default and a variable each, as the catalog.
+    // The share-link services' hosts (each may carry a port).
+    ServiceHosts services{};
 };
 
 // The catalog URL the build was made with.
 const char* DefaultCatalogUrl();
+// The share-link services' hosts the build was made with.
+ServiceHosts DefaultServiceHosts();
 
 // The configuration for the executable at executablePath, from environment
 // and the build's defaults. The per-user folders come from the platform's

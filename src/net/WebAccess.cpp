@@ -303,7 +303,9 @@ Bytes WebAccess::Fetch(Text& url, int method, const Text& proxy, const Text& ext
 
     auto t = std::make_shared<Transfer>();
     t->post = method == 1;
-    t->secure = AsciiLower(url).find("https://") != Text::npos;
+    // The scheme decides, not an "https://" further on (a query naming
+    // another address, say), which would send a plain-HTTP host TLS.
+    t->secure = AsciiLower(url).starts_with("https://");
     const Text host = UrlHost(url);
     int port = t->secure ? 443 : UrlPort(url);
     if (port == 0) port = 80;  // no number after the colon: the service's own port

@@ -60,6 +60,29 @@ TEST(BoxConfigTest, TheEnvironmentPointsEverythingElsewhere) {
     EXPECT_TRUE(blank.net.caFile.empty());
 }
 
+// A service host may carry a port so that a stand-in can listen anywhere.
+TEST(BoxConfigTest, ServiceHostsComeFromTheBuildUnlessTheEnvironmentNamesOthers) {
+    const BoxConfig defaults = MakeBoxConfig(Environment({{"HOME", "/home/甲"}}), kExecutable);
+    EXPECT_EQ(defaults.services.yunpanShortHost, SOFTBOX_DEFAULT_360_HOST);
+    EXPECT_EQ(defaults.services.tongbupanWebHost, SOFTBOX_DEFAULT_TONGBUPAN_HOST);
+    EXPECT_EQ(defaults.services.tongbupanShortHost, SOFTBOX_DEFAULT_TONGBUPAN_SHORT_HOST);
+    EXPECT_EQ(defaults.services.baiduApiHost, SOFTBOX_DEFAULT_BAIDU_HOST);
+    EXPECT_FALSE(defaults.services.yunpanShortHost.empty());
+
+    const BoxConfig set = MakeBoxConfig(Environment({
+                                            {"HOME", "/home/甲"},
+                                            {k360HostVariable, "127.0.0.35:8035"},
+                                            {kTongbupanHostVariable, "127.0.0.37"},
+                                            {kTongbupanShortHostVariable, "127.0.0.38:81"},
+                                            {kBaiduHostVariable, ""},
+                                        }),
+                                        kExecutable);
+    EXPECT_EQ(set.services.yunpanShortHost, "127.0.0.35:8035");
+    EXPECT_EQ(set.services.tongbupanWebHost, "127.0.0.37");
+    EXPECT_EQ(set.services.tongbupanShortHost, "127.0.0.38:81");
+    EXPECT_EQ(set.services.baiduApiHost, SOFTBOX_DEFAULT_BAIDU_HOST);  // blank is unset
+}
+
 // The box's process hands the configuration to the objects that use it.
 TEST(BoxConfigTest, TheProcessGivesItsObjectsWhatTheConfigurationSays) {
     test::TempDir dir;

@@ -169,6 +169,20 @@ void LoopbackServer::Handle(const httplib::Request& req, httplib::Response& res)
 
     res.status = answer.status;
     for (const auto& [name, value] : answer.headers) res.set_header(name, value);
+    if (answer.endless) {
+        // Paced, so a client that reads for seconds gathers kilobytes, not gigabytes.
+        std::string piece = answer.body.empty() ? std::string("x") : answer.body;
+        res.set_chunked_content_provider(
+            answer.contentType, [this, piece](std::size_t, httplib::DataSink& sink) {
+                std::unique_lock<std::mutex> lock(mutex_);
+                if (changed_.wait_for(lock, std::chrono::milliseconds(5),
+                                      [&] { return stopping_; }))
+                    return false;
+                lock.unlock();
+                return sink.write(piece.data(), piece.size());
+            });
+        return;
+    }
     if (!answer.contentType.empty()) res.set_header("Content-Type", answer.contentType);
     res.body = answer.body;
 }
@@ -306,12 +320,15 @@ std::string EncodePage(const std::string& utf8, const char* charset, bool withMa
     return mark + ConvertEncoding(utf8, "UTF-8", charset);
 }
 
-TestTlsFiles CreateTestTlsFiles(const std::filesystem::path& dir) {
+TestTlsFiles CreateTestTlsFiles(const std::filesystem::path& dir,
+                                const std::vector<std::string>& moreAddresses) {
     if (std::system("openssl version >/dev/null 2>&1") != 0) return {};
     const std::string d = dir.string();
     {
         std::ofstream ext(dir / "server.ext");
-        ext << "subjectAltName=IP:127.0.0.1,DNS:localhost\n"
+        ext << "subjectAltName=IP:127.0.0.1,DNS:localhost";
+        for (const std::string& address : moreAddresses) ext << ",IP:" << address;
+        ext << "\n"
                "basicConstraints=CA:FALSE\n"
                "extendedKeyUsage=serverAuth\n";
     }

@@ -50,6 +50,9 @@ struct Answer {
     int delayMs = 0;
     // Answer only after ReleaseHeld() or when the server stops.
     bool hold = false;
+    // Send body again and again, a little at a time, until the client goes
+    // away or the server stops: a page that never ends.
+    bool endless = false;
 };
 
 struct ServerOptions {
@@ -146,15 +149,16 @@ private:
 // charset's byte-order mark in front when withMark is set.
 std::string EncodePage(const std::string& utf8, const char* charset, bool withMark = false);
 
-// A throwaway certificate authority and a server certificate for 127.0.0.1
-// and localhost, written into dir with the openssl tool. Empty paths when the
-// tool is missing or fails.
+// A throwaway certificate authority and a server certificate for 127.0.0.1,
+// localhost and the further addresses, written into dir with the openssl
+// tool. Empty paths when the tool is missing or fails.
 struct TestTlsFiles {
     std::filesystem::path caCertificate;
     std::filesystem::path serverCertificate;
     std::filesystem::path serverKey;
     bool ok() const { return !caCertificate.empty(); }
 };
-TestTlsFiles CreateTestTlsFiles(const std::filesystem::path& dir);
+TestTlsFiles CreateTestTlsFiles(const std::filesystem::path& dir,
+                                const std::vector<std::string>& moreAddresses = {});
 
 }  // namespace box::test

@@ -187,6 +187,10 @@ TEST_F(WebAccessTest, SchemeCompletionIsCaseSensitive) {
     EXPECT_NE(head.find("\r\nHost: http\r\n"), std::string::npos) << head;
     EXPECT_NE(head.find("\r\nReferer: " + url + "\r\n"), std::string::npos) << head;
 
+    // An "https://" past the scheme is part of the address, not its scheme.
+    EXPECT_EQ(AsString(web.Fetch(raw.Url("/go?to=https://127.0.0.1/x"))), "ok");
+    EXPECT_TRUE(LastHead(raw).starts_with("GET /go?to=https://127.0.0.1/x HTTP/1.1\r\n"));
+
     // Blank URLs make no request and leave the outputs alone.
     Text headers = "kept", cookies = "kept";
     url = " \t ";
@@ -194,7 +198,7 @@ TEST_F(WebAccessTest, SchemeCompletionIsCaseSensitive) {
     EXPECT_EQ(url, " \t ");
     EXPECT_EQ(headers, "kept");
     EXPECT_EQ(cookies, "kept");
-    EXPECT_EQ(raw.Heads().size(), 1u);
+    EXPECT_EQ(raw.Heads().size(), 2u);
 }
 
 TEST(WebAccessTls, HttpsGoesToPort443WhateverTheUrlSays) {

@@ -7,6 +7,9 @@
 #include "../app/CatalogTestSupport.h"
 #include "DemoServer.h"
 #include "app/ProgramIcon.h"
+#include "app/RowBuilder.h"
+#include "download/ArchiveExtract.h"
+#include "support/FileText.h"
 #include "catalog/VersionInfo.h"
 #include "net/HttpRequest.h"
 
@@ -129,7 +132,7 @@ TEST_F(DemoServerTest, CatalogReachesTheBoxByteForByteAfterTheFailuresAsked) {
                                              "GET /box.txt 200"}));
 }
 
-TEST_F(DemoServerTest, EveryPageOfTheCatalogIsServedAndArchivesAnswerNotFound) {
+TEST_F(DemoServerTest, EveryPageAndArchiveOfTheCatalogIsServed) {
     auto server = start({.programs = 6});
     HttpRequest request{pump};
     CatalogEnv env;
@@ -145,9 +148,19 @@ TEST_F(DemoServerTest, EveryPageOfTheCatalogIsServedAndArchivesAnswerNotFound) {
             EXPECT_NE(request.FetchText(page).find(e.name), Text::npos) << page;
             EXPECT_EQ(request.Status(), 200) << page;
         }
-        request.FetchText(e.downloadUrl);
-        EXPECT_EQ(request.Status(), 404);
+        // The archive unpacks into the box folder as the program's folder,
+        // and the program then shows as up to date.
+        const Bytes archive = request.FetchBytes(e.downloadUrl);
+        EXPECT_EQ(request.Status(), 200);
+        const auto path = env.dir.path() / (GbkToUtf8(e.name) + ".rar");
+        ASSERT_TRUE(WriteFileBytes(path, std::string(archive.begin(), archive.end())));
+        ASSERT_TRUE(ExtractRar(path));
+        RefreshRowStatus(env.list, i, env.dir.path());
+        EXPECT_EQ(env.list.at(i).entry.status, kUpToDate);
+        EXPECT_EQ(env.list.at(i).entry.installedVersion, e.latestVersion);
     }
+    request.FetchText(server->BaseUrl() + "/box.rar");
+    EXPECT_EQ(request.Status(), 404);
 }
 
 TEST(DemoServer, APortInUseIsReportedNotServed) {

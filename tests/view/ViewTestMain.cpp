@@ -7,6 +7,7 @@ int RunQtDialogsTests(int argc, char** argv);
 int RunHelpDialogTests(int argc, char** argv);
 int RunQtControlStateTests(int argc, char** argv);
 int RunSearchViewTests(int argc, char** argv);
+int RunDownloadViewTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
     std::setlocale(LC_CTYPE, "C.UTF-8");
@@ -18,5 +19,6 @@ int main(int argc, char** argv) {
     failed += RunHelpDialogTests(argc, argv);
     failed += RunQtControlStateTests(argc, argv);
     failed += RunSearchViewTests(argc, argv);
+    failed += RunDownloadViewTests(argc, argv);
     return failed == 0 ? 0 : 1;
 }

@@ -6,6 +6,7 @@
 
 #include "LoopbackServer.h"
 #include "PeWriter.h"
+#include "RarWriter.h"
 
 #ifndef SOFTBOX_BOX_VERSION
 #error "SOFTBOX_BOX_VERSION must name the box's own version"
@@ -140,6 +141,38 @@ std::string DemoTutorialPage(const DemoProgram& program, int part) {
                                                 " 集）。这是演示服务器上的教程页。</p>");
 }
 
+namespace {
+
+// The icon colour of a program: a fixed one for the installed ones, else one
+// of a small wheel.
+std::uint32_t ProgramColour(int index) {
+    for (const InstallPlan& plan : kInstalls) {
+        if (plan.index == index) return plan.colour;
+    }
+    static constexpr std::uint32_t kWheel[] = {0xFF558B2F, 0xFF0277BD, 0xFFAD1457,
+                                               0xFF4E342E, 0xFF283593, 0xFFF9A825};
+    return kWheel[static_cast<std::size_t>(index) % std::size(kWheel)];
+}
+
+}  // namespace
+
+std::string DemoArchive(const DemoProgram& program) {
+    test::PeLayout layout = test::ProgramLayout(program.latestVersion);
+    const std::uint32_t colour = ProgramColour(program.index);
+    layout.icons = {{Badge(32, colour), test::IconFormat::kDib32},
+                    {Badge(16, colour), test::IconFormat::kDib32}};
+    const std::string folder = program.name + "/";
+    const std::vector<test::RarEntry> entries = {
+        test::RarDirectory(program.name),
+        test::RarFile(folder + program.name + ".exe", test::BuildPe(layout)),
+        test::RarFile(folder + "说明.txt",
+                      Utf8ToGbk(program.name + " " + program.latestVersion +
+                                "\r\n软件盒子演示服务器上的演示程序。\r\n")),
+    };
+    return test::BuildRar(program.index % 2 ? test::RarFormat::kRar4 : test::RarFormat::kRar5,
+                          entries);
+}
+
 std::vector<DemoInstall> DemoInstalls(int count) {
     const std::vector<DemoProgram> programs = DemoPrograms(count);
     std::vector<DemoInstall> installs;
@@ -191,7 +224,7 @@ DemoServer::DemoServer(const DemoOptions& options, std::function<void(const std:
         return answer;
     });
 
-    // The archives come with the downloads; until then the box hears 404.
+    // The box's own package: the demo catalog offers no update of the box.
     auto noArchive = [=](const test::RecordedRequest& request) {
         say(request, 404);
         return test::Answer{404, "no archives on the demo server yet\n", "text/plain", {}, slowMs};
@@ -211,7 +244,11 @@ DemoServer::DemoServer(const DemoOptions& options, std::function<void(const std:
                                 {},
                                 slowMs};
         });
-        server_->SetHandler("/files/" + n + ".rar", noArchive);
+        const std::string archive = DemoArchive(program);
+        server_->SetHandler("/files/" + n + ".rar", [=](const test::RecordedRequest& request) {
+            say(request, 200);
+            return test::Answer{200, archive, "application/x-rar-compressed", {}, slowMs};
+        });
     }
 }
 

@@ -47,6 +47,11 @@ Text DemoCatalog(const std::string& baseUrl, int count = kDefaultProgramCount);
 std::string DemoHomePage(const DemoProgram& program);
 std::string DemoTutorialPage(const DemoProgram& program, int part);
 
+// The program's archive as the server hands it out: "name\name.exe" (with
+// the catalog's version and the program's icon) and a short read-me, RAR 4
+// for odd positions and RAR 5 for even ones.
+std::string DemoArchive(const DemoProgram& program);
+
 // A program of the demo catalog that the demo box folder holds already, and
 // the FileVersion of its executable.
 struct DemoInstall {
@@ -71,8 +76,8 @@ struct DemoOptions {
     int slowMs = 0;     // every answer waits this long
 };
 
-// The demo server on 127.0.0.1. Archives ("/files/N.rar", "/box.rar") are
-// not served yet: they answer 404.
+// The demo server on 127.0.0.1. Every program's archive is "/files/N.rar";
+// "/box.rar", the box's own package, answers 404 (the demo offers no update).
 class DemoServer {
 public:
     // log, when set, hears one line per answered request.

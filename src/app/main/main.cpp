@@ -9,7 +9,12 @@
 #include "app/BoxActions.h"
 #include "app/BoxConfig.h"
 #include "app/CatalogLoader.h"
+#include "app/DownloadActions.h"
+#include "app/DownloadQueue.h"
+#include "resolve/ShareLink.h"
 #include "app/StartUp.h"
+#include "download/ArchiveExtract.h"
+#include "download/TransferEngine.h"
 #include "platform/Environment.h"
 #include "support/BackgroundWriter.h"
 #include "platform/SystemPaths.h"
@@ -80,7 +85,40 @@ int main(int argc, char** argv) {
     box::BoxActions actions(process.programList, *process.settings, pump, dialogs, shell,
                             {config.boxFolder, config.desktopFolder, {}});
     actions.showHelp = [] { box::ShowHelpDialog(QApplication::activeWindow()); };
+
+    box::TransferEngine engine({config.net.caFile});
+    box::EngineTransfer transfer(engine);
+    box::DownloadServices downloadServices;
+    // The catalog's download source reaches the resolvers through this text,
+    // which the catalog load fills before any download can start.
     box::Text boxDownloadSource;
+    downloadServices.resolve = [&](box::Text& source) -> box::Text {
+        box::ResolveContext context{pump, *process.downloadRequest, config.net, config.services,
+                                    boxDownloadSource};
+        return box::ResolveShareLink(source, context);
+    };
+    downloadServices.shareHost360 = config.services.yunpanShortHost;
+    downloadServices.extract = [&pump](const std::filesystem::path& archive) {
+        return box::ExtractArchive(pump, archive, 0);
+    };
+    downloadServices.openPage = [&shell](const box::Text& url) { shell.Open(box::GbkToUtf8(url)); };
+    downloadServices.redirectLocation = [&process](const box::Text& url) {
+        return process.downloadRequest->GetRedirectLocation(url);
+    };
+    downloadServices.touchShareUrl = [&process](const box::Text& url, int seconds) {
+        box::FetchOptions options;
+        options.timeoutSeconds = seconds;
+        process.downloadRequest->FetchBytes(url, options);
+    };
+    downloadServices.hideSearchResults = [&actions] { actions.HideSearchResults(); };
+    downloadServices.rebuildSearchImages = [&actions] {
+        if (actions.rebuildSearchImages) actions.rebuildSearchImages();
+    };
+    box::DownloadQueue downloads(process.programList, pump, dialogs, transfer, config.boxFolder,
+                                 std::move(downloadServices));
+    actions.downloadRunning = [&downloads] { return downloads.downloadRunning(); };
+    actions.downloadAllMode = [&downloads] { return downloads.downloadAllMode(); };
+    box::DownloadActions windowActions(actions, downloads);
     box::BackgroundWriter offlineCopyWriter;
 
     box::MainWindowSetup setup;
@@ -89,7 +127,8 @@ int main(int argc, char** argv) {
     setup.boxFolder = process.boxFolder();
     setup.pump = &pump;
     setup.dialogs = &dialogs;
-    setup.actions = &actions;
+    setup.actions = &windowActions;
+    setup.downloads = &downloads;
     setup.search = &actions.search();
     setup.pendingDeletionTick = [&process] {
         return process.PendingDeletionTick() == box::PendingDeletion::kRetry;
@@ -111,6 +150,7 @@ int main(int argc, char** argv) {
                box::CatalogLoadResult::kShown;
     };
     int code = box::RunMainWindow(argc, argv, setup);
+    engine.Release();
     process.ExitCleanUp();
     runningProcess = nullptr;
     return code;

@@ -5,6 +5,7 @@
 #include <QApplication>
 
 #include "app/ListLoading.h"
+#include "app/view/DownloadView.h"
 #include "app/view/MainWindow.h"
 #include "app/view/QtDialogs.h"
 #include "app/view/QtTray.h"
@@ -53,6 +54,8 @@ int RunMainWindow(int argc, char** argv, const MainWindowSetup& setup) {
             tray = std::make_unique<QtTrayIcon>(window, pump, dialogs, [] { ExitBox(0); });
         }
         window.SetPendingDeletionTick(setup.pendingDeletionTick);
+        std::unique_ptr<DownloadView> downloads;
+        if (setup.downloads) downloads = std::make_unique<DownloadView>(window, *setup.downloads);
         window.SetListLoader(loader);
         QObject::connect(&window, &MainWindow::listLoadFinished, &app, [](bool ok) {
             if (!ok) ExitBox(0);

@@ -13,6 +13,7 @@
 
 namespace box {
 
+class DownloadQueue;
 class SettingsStore;
 
 struct MainWindowSetup {
@@ -45,6 +46,9 @@ struct MainWindowSetup {
     bool trayIcon = true;
     // Receives "下载源" of the catalog when the default loader runs.
     Text* boxDownloadSource = nullptr;
+    // The downloads, whose timer and download-all button the window shows;
+    // none when null.
+    DownloadQueue* downloads = nullptr;
 };
 
 // Creates the application object, the window and its timers, shows the

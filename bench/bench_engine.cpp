@@ -1,0 +1,219 @@
+// The transfer engine to disk against `curl -o FILE` on the same loopback URL
+// in the same run.
+//
+// A 256 MiB file is served by Python's http.server from a temp folder; the
+// engine writes it into another temp file, and curl writes the same URL to a
+// file beside it. "ratio" is our throughput over curl's (above 1: faster),
+// "peak_rss_MiB" the process's peak resident size after the engine's runs
+// (curl runs as a child and is not counted).
+
+#include <arpa/inet.h>
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "download/TransferEngine.h"
+
+extern char** environ;
+
+namespace box {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kBigFileSize = 256u * 1024 * 1024;
+
+int FreeLoopbackPort() {
+    int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof addr;
+    int port = 0;
+    if (::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+        ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &length) == 0) {
+        port = ntohs(addr.sin_port);
+    }
+    ::close(s);
+    return port;
+}
+
+bool Accepts(int port) {
+    int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    bool ok = ::connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    ::close(s);
+    return ok;
+}
+
+// A static file server on a temp folder holding one 256 MiB file, and a
+// second folder for the downloads.
+class FileServer {
+public:
+    FileServer() {
+        dir_ = fs::temp_directory_path() / ("softbox-bench-engine-" + std::to_string(::getpid()));
+        fs::create_directories(dir_ / "served");
+        fs::create_directories(dir_ / "out");
+        {
+            std::ofstream out(dir_ / "served" / "big.rar", std::ios::binary);
+            std::string block(1 << 20, '\0');
+            for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 131);
+            for (std::size_t written = 0; written < kBigFileSize; written += block.size()) {
+                out.write(block.data(), static_cast<std::streamsize>(block.size()));
+            }
+        }
+        port_ = FreeLoopbackPort();
+        std::string portText = std::to_string(port_);
+        std::string dirText = (dir_ / "served").string();
+        const char* argv[] = {"python3", "-m",        "http.server", portText.c_str(),
+                              "--bind",  "127.0.0.1", "--directory", dirText.c_str(),
+                              nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        if (posix_spawnp(&pid_, "python3", &actions, nullptr, const_cast<char**>(argv), environ) !=
+            0) {
+            pid_ = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (pid_ > 0 && !Accepts(port_) && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        ready_ = pid_ > 0 && Accepts(port_);
+    }
+    ~FileServer() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    bool ready() const { return ready_; }
+    std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/big.rar"; }
+    fs::path Out(const std::string& name) const { return dir_ / "out" / name; }
+
+private:
+    fs::path dir_;
+    int port_ = 0;
+    pid_t pid_ = -1;
+    bool ready_ = false;
+};
+
+double Seconds(std::chrono::steady_clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
+
+// One engine download to the end; the bytes received, -1 when it never started.
+std::int64_t EngineDownload(TransferEngine& engine, const std::string& url, const fs::path& file) {
+    std::mutex mutex;
+    std::condition_variable finished;
+    std::int64_t received = -1;
+    bool done = false;
+    TaskParam param;
+    param.url = url;
+    param.savePath = file;
+    param.eventCallback = [&](TransferTaskId, int kind, std::int64_t data) {
+        if (kind == kTransferFinished) {
+            std::lock_guard lock(mutex);
+            received = data;
+            done = true;
+            finished.notify_all();
+        }
+        return 0;
+    };
+    if (engine.Start(param) == 0) return -1;
+    std::unique_lock lock(mutex);
+    finished.wait_for(lock, std::chrono::minutes(5), [&] { return done; });
+    return received;
+}
+
+long PeakRssKiB() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+void BM_EngineToDisk256MiB(benchmark::State& state) {
+    static FileServer server;
+    if (!server.ready()) {
+        state.SkipWithError("python3 -m http.server did not start");
+        return;
+    }
+    const bool haveCurl = std::system("curl --version >/dev/null 2>&1") == 0;
+    const fs::path ours = server.Out("engine.rar");
+    const fs::path theirs = server.Out("curl.rar");
+    const std::string curlCommand = "curl -s -o '" + theirs.string() + "' '" + server.Url() + "'";
+    TransferEngine engine;
+    std::error_code ec;
+    // One untimed round each, so neither side pays for the server's first
+    // read of the file.
+    EngineDownload(engine, server.Url(), ours);
+    fs::remove(ours, ec);
+    if (haveCurl && std::system(curlCommand.c_str()) != 0) {
+        state.SkipWithError("curl failed");
+        return;
+    }
+    fs::remove(theirs, ec);
+    double oursSeconds = 0;
+    double theirsSeconds = 0;
+    for (auto _ : state) {
+        auto start = std::chrono::steady_clock::now();
+        const std::int64_t received = EngineDownload(engine, server.Url(), ours);
+        auto took = std::chrono::steady_clock::now() - start;
+        oursSeconds += Seconds(took);
+        state.SetIterationTime(Seconds(took));
+        if (received != static_cast<std::int64_t>(kBigFileSize) ||
+            fs::file_size(ours, ec) != kBigFileSize) {
+            state.SkipWithError("short download");
+            return;
+        }
+        fs::remove(ours, ec);
+        if (haveCurl) {
+            start = std::chrono::steady_clock::now();
+            const int rc = std::system(curlCommand.c_str());
+            theirsSeconds += Seconds(std::chrono::steady_clock::now() - start);
+            if (rc != 0) {
+                state.SkipWithError("curl failed");
+                return;
+            }
+            fs::remove(theirs, ec);
+        }
+    }
+    const double mib = static_cast<double>(kBigFileSize) / (1024.0 * 1024.0);
+    const double n = static_cast<double>(state.iterations());
+    state.counters["MiB/s"] = mib * n / oursSeconds;
+    state.counters["peak_rss_MiB"] = static_cast<double>(PeakRssKiB()) / 1024.0;
+    if (haveCurl) {
+        state.counters["curl_MiB/s"] = mib * n / theirsSeconds;
+        state.counters["ratio"] = theirsSeconds / oursSeconds;
+    } else {
+        state.SetLabel("curl not installed: no ratio");
+    }
+}
+BENCHMARK(BM_EngineToDisk256MiB)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace box
+
+BENCHMARK_MAIN();
