@@ -25,6 +25,7 @@ public:
     std::int64_t ReceivedInState() override { return 0; }
     std::filesystem::path FileName() override { return {}; }
     TransferTaskId CurrentTask() override { return current; }
+    bool Completed() override { return false; }
     TransferTaskId current = 0;
 };
 
