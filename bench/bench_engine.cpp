@@ -1,7 +1,8 @@
 // The transfer engine to disk against `curl -o FILE` on the same loopback URL
 // in the same run.
 //
-// A 256 MiB file is served by Python's http.server from a temp folder; the
+// The file (256 MiB, and 1 GiB: the benchmark's argument is the size in MiB,
+// e.g. --benchmark_filter=/1024) is served by Python's http.server from a temp folder; the
 // engine writes it into another temp file, and curl writes the same URL to a
 // file beside it. "ratio" is our throughput over curl's (above 1: faster),
 // "peak_rss_MiB" the process's peak resident size after the engine's runs
@@ -36,8 +37,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::size_t kBigFileSize = 256u * 1024 * 1024;
-
 int FreeLoopbackPort() {
     int s = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
@@ -64,22 +63,14 @@ bool Accepts(int port) {
     return ok;
 }
 
-// A static file server on a temp folder holding one 256 MiB file, and a
-// second folder for the downloads.
+// A static file server on a temp folder holding the files of the sizes asked
+// for, and a second folder for the downloads.
 class FileServer {
 public:
     FileServer() {
         dir_ = fs::temp_directory_path() / ("softbox-bench-engine-" + std::to_string(::getpid()));
         fs::create_directories(dir_ / "served");
         fs::create_directories(dir_ / "out");
-        {
-            std::ofstream out(dir_ / "served" / "big.rar", std::ios::binary);
-            std::string block(1 << 20, '\0');
-            for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 131);
-            for (std::size_t written = 0; written < kBigFileSize; written += block.size()) {
-                out.write(block.data(), static_cast<std::streamsize>(block.size()));
-            }
-        }
         port_ = FreeLoopbackPort();
         std::string portText = std::to_string(port_);
         std::string dirText = (dir_ / "served").string();
@@ -110,7 +101,24 @@ public:
         fs::remove_all(dir_, ec);
     }
     bool ready() const { return ready_; }
-    std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/big.rar"; }
+    // The URL of a file of mib MiB, written on first use.
+    std::string Url(std::size_t mib) {
+        const std::string name = "big-" + std::to_string(mib) + ".rar";
+        const fs::path path = dir_ / "served" / name;
+        std::error_code ec;
+        if (!fs::exists(path, ec)) {
+            std::ofstream out(path, std::ios::binary);
+            std::string block(1 << 20, '\0');
+            for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 131);
+            for (std::size_t i = 0; i < mib; ++i)
+                out.write(block.data(), static_cast<std::streamsize>(block.size()));
+        }
+        return "http://127.0.0.1:" + std::to_string(port_) + "/" + name;
+    }
+    void Remove(std::size_t mib) {
+        std::error_code ec;
+        fs::remove(dir_ / "served" / ("big-" + std::to_string(mib) + ".rar"), ec);
+    }
     fs::path Out(const std::string& name) const { return dir_ / "out" / name; }
 
 private:
@@ -154,21 +162,24 @@ long PeakRssKiB() {
     return usage.ru_maxrss;
 }
 
-void BM_EngineToDisk256MiB(benchmark::State& state) {
+void BM_EngineToDisk(benchmark::State& state) {
     static FileServer server;
+    const std::size_t mib = static_cast<std::size_t>(state.range(0));
+    const std::size_t size = mib * 1024 * 1024;
     if (!server.ready()) {
         state.SkipWithError("python3 -m http.server did not start");
         return;
     }
     const bool haveCurl = std::system("curl --version >/dev/null 2>&1") == 0;
+    const std::string url = server.Url(mib);
     const fs::path ours = server.Out("engine.rar");
     const fs::path theirs = server.Out("curl.rar");
-    const std::string curlCommand = "curl -s -o '" + theirs.string() + "' '" + server.Url() + "'";
+    const std::string curlCommand = "curl -s -o '" + theirs.string() + "' '" + url + "'";
     TransferEngine engine;
     std::error_code ec;
     // One untimed round each, so neither side pays for the server's first
     // read of the file.
-    EngineDownload(engine, server.Url(), ours);
+    EngineDownload(engine, url, ours);
     fs::remove(ours, ec);
     if (haveCurl && std::system(curlCommand.c_str()) != 0) {
         state.SkipWithError("curl failed");
@@ -179,12 +190,11 @@ void BM_EngineToDisk256MiB(benchmark::State& state) {
     double theirsSeconds = 0;
     for (auto _ : state) {
         auto start = std::chrono::steady_clock::now();
-        const std::int64_t received = EngineDownload(engine, server.Url(), ours);
+        const std::int64_t received = EngineDownload(engine, url, ours);
         auto took = std::chrono::steady_clock::now() - start;
         oursSeconds += Seconds(took);
         state.SetIterationTime(Seconds(took));
-        if (received != static_cast<std::int64_t>(kBigFileSize) ||
-            fs::file_size(ours, ec) != kBigFileSize) {
+        if (received != static_cast<std::int64_t>(size) || fs::file_size(ours, ec) != size) {
             state.SkipWithError("short download");
             return;
         }
@@ -200,18 +210,23 @@ void BM_EngineToDisk256MiB(benchmark::State& state) {
             fs::remove(theirs, ec);
         }
     }
-    const double mib = static_cast<double>(kBigFileSize) / (1024.0 * 1024.0);
+    server.Remove(mib);
     const double n = static_cast<double>(state.iterations());
-    state.counters["MiB/s"] = mib * n / oursSeconds;
+    state.counters["MiB/s"] = static_cast<double>(mib) * n / oursSeconds;
     state.counters["peak_rss_MiB"] = static_cast<double>(PeakRssKiB()) / 1024.0;
     if (haveCurl) {
-        state.counters["curl_MiB/s"] = mib * n / theirsSeconds;
+        state.counters["curl_MiB/s"] = static_cast<double>(mib) * n / theirsSeconds;
         state.counters["ratio"] = theirsSeconds / oursSeconds;
     } else {
         state.SetLabel("curl not installed: no ratio");
     }
 }
-BENCHMARK(BM_EngineToDisk256MiB)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EngineToDisk)->Arg(256)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EngineToDisk)
+    ->Arg(1024)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace box

@@ -36,7 +36,7 @@ trap 'exit 130' INT
 trap 'exit 143' TERM HUP
 
 # shellcheck disable=SC2086 # the flags are words on purpose
-"$server" --port 0 ${SOFTBOX_DEMO_FLAGS:-} >"$state/url" &
+"$server" --port 0 --share-services "$state" ${SOFTBOX_DEMO_FLAGS:-} >"$state/url" &
 server_pid=$!
 # The server prints its catalog address once it listens.
 for _ in $(seq 100); do
@@ -52,6 +52,16 @@ fi
 echo "run-demo: catalog at $url" >&2
 
 export SOFTBOX_CATALOG_URL="$url"
+# The share-service stand-ins' hosts and certificate authority, when they run.
+while IFS= read -r setting; do
+  case "$setting" in
+    SOFTBOX_360_HOST=* | SOFTBOX_TONGBUPAN_HOST=* | SOFTBOX_TONGBUPAN_SHORT_HOST=* | \
+      SOFTBOX_BAIDU_HOST=* | SOFTBOX_CA_FILE=*)
+      export "${setting?}"
+      echo "run-demo: $setting" >&2
+      ;;
+  esac
+done < <(tail -n +2 "$state/url")
 unset SOFTBOX_CATALOG_FILE
 status=0
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFORM:-}" != "offscreen" ]; then

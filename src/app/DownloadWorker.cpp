@@ -16,6 +16,7 @@ TransferTaskId EngineTransfer::Start(const Text& url, const std::filesystem::pat
     param.url = url;
     param.savePath = path;
     param.eventCallback = std::move(callback);
+    param.receiveTimeout = receiveTimeoutMs_;
     return engine_.Start(param);
 }
 
@@ -65,9 +66,11 @@ int DownloadWorker::OnTransferEvent(TransferTaskId task, int kind, std::int64_t 
         active_.store(true, std::memory_order_release);
     } else if (kind == kTransferFinished) {
         const std::int64_t total = totalSize_.load(std::memory_order_acquire);
-        // A source that announced no size counts as complete when anything
-        // came; the extraction then judges the archive.
-        succeeded_.store(total > 0 ? data == total : data > 0, std::memory_order_release);
+        // A source that announced no size counts as complete when its body
+        // ended properly (a cut chunked body does not); the extraction then
+        // judges the archive.
+        succeeded_.store(total > 0 ? data == total : data > 0 && transfer_.Completed(),
+                         std::memory_order_release);
         finished_.fetch_add(1, std::memory_order_acq_rel);
         active_.store(false, std::memory_order_release);
     }

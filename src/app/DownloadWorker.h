@@ -37,11 +37,15 @@ public:
     virtual std::int64_t ReceivedInState() = 0;
     virtual std::filesystem::path FileName() = 0;
     virtual TransferTaskId CurrentTask() = 0;
+    // Whether the task ended with the source's whole body.
+    virtual bool Completed() = 0;
 };
 
 class EngineTransfer : public DownloadTransfer {
 public:
-    explicit EngineTransfer(TransferEngine& engine) : engine_(engine) {}
+    // receiveTimeoutMs: the silence after which a connection counts as failed.
+    explicit EngineTransfer(TransferEngine& engine, int receiveTimeoutMs = 20000)
+        : engine_(engine), receiveTimeoutMs_(receiveTimeoutMs) {}
     TransferTaskId Start(const Text& url, const std::filesystem::path& path,
                          TransferCallback callback) override;
     void Stop() override { engine_.Stop(&state_); }
@@ -50,9 +54,11 @@ public:
     std::int64_t ReceivedInState() override;
     std::filesystem::path FileName() override { return engine_.FileName(); }
     TransferTaskId CurrentTask() override { return engine_.CurrentTask(); }
+    bool Completed() override { return engine_.Completed(); }
 
 private:
     TransferEngine& engine_;
+    int receiveTimeoutMs_;
     std::string state_;  // the last resume state; never handed back to a task
 };
 

@@ -147,6 +147,7 @@ struct TransferEngine::Task {
     std::atomic<std::int64_t> received{0};
     std::atomic<std::int64_t> sinceLast{0};
     std::atomic<std::int64_t> total{0};
+    std::atomic<bool> complete{false};  // the source's whole body arrived
 
     mutable std::mutex mutex;  // everything below
     std::condition_variable changed;
@@ -540,7 +541,10 @@ struct TaskRunner {
         int redirects = 0;
         while (!task.stop) {
             const Outcome outcome = Connect();
-            if (outcome == Outcome::kDone) break;
+            if (outcome == Outcome::kDone) {
+                task.complete = true;
+                break;
+            }
             if (outcome == Outcome::kRedirect) {
                 if (++redirects > task.options.maxRedirects) break;
                 url = redirectTo;
@@ -666,6 +670,11 @@ std::int64_t TransferEngine::Query(std::string_view state, int kind, int index) 
 std::filesystem::path TransferEngine::FileName() const {
     auto task = Current();
     return task ? task->File() : std::filesystem::path{};
+}
+
+bool TransferEngine::Completed() const {
+    auto task = Current();
+    return task && task->complete;
 }
 
 TransferTaskId TransferEngine::CurrentTask() const {

@@ -115,6 +115,10 @@ public:
     // the name actually used.
     std::filesystem::path FileName() const;
     TransferTaskId CurrentTask() const;
+    // Whether the current task ended with the source's whole body: the only
+    // word on a body of unknown size that was cut short. Set before the
+    // finished event.
+    bool Completed() const;
     bool Running() const;
     // Ends the task and every later start; called at exit.
     void Release();

@@ -38,6 +38,7 @@ public:
     TransferTaskId current = 0;
     bool began = false;
     bool ended = false;
+    bool cutShort = false;  // a body of unknown size that ends early
     std::int64_t received = 0;
     std::int64_t sinceLast = 0;
     std::filesystem::path file;
@@ -60,6 +61,7 @@ public:
     std::int64_t ReceivedInState() override { return received; }
     std::filesystem::path FileName() override { return file; }
     TransferTaskId CurrentTask() override { return current; }
+    bool Completed() override { return ended && !cutShort; }
 
     // The answer is accepted: the file appears, under another name when the
     // wanted one is taken (as the engine does), and the size is announced.

@@ -81,6 +81,30 @@ TEST(DownloadWorkerTest, AShortTransferIsRetriedThreeTimesThenReported) {
     EXPECT_EQ(env.queue->downloadAllButton().caption, G("一键下载全部软件"));
 }
 
+// Without an announced size only the transfer knows whether the body ended
+// properly: a cut one is retried like a short one, not handed to extraction.
+TEST(DownloadWorkerTest, ABodyOfUnknownSizeIsExtractedOnlyWhenItEndedProperly) {
+    DownloadEnv env;
+    const int a = env.add("甲", "1.0", "http://127.0.0.1/a.rar");
+    env.queue->OnRowActionClick(a);
+    env.fake.cutShort = true;
+    env.fake.Begin(0);
+    env.fake.Receive(600);
+    env.fake.Finish();
+    env.Tick();
+    EXPECT_TRUE(env.extracted.empty());
+    EXPECT_EQ(env.row(a).hintControl.caption, G("下载失败，正在重试...1"));
+    ASSERT_EQ(env.fake.starts.size(), 2u);
+
+    env.fake.cutShort = false;
+    env.fake.Begin(0);
+    env.fake.Receive(600);
+    env.fake.Finish();
+    env.Tick();
+    EXPECT_EQ(env.extracted.size(), 1u);
+    EXPECT_EQ(env.fake.starts.size(), 2u);
+}
+
 TEST(DownloadWorkerTest, A360DownloadAsksForAFreshAddressBeforeEachRetry) {
     DownloadEnv env;
     const int a = env.add("甲", "1.0", "http://dl.YunPan.example/file/1");

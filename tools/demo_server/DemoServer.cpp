@@ -7,6 +7,7 @@
 #include "LoopbackServer.h"
 #include "PeWriter.h"
 #include "RarWriter.h"
+#include "ServiceFakes.h"
 
 #ifndef SOFTBOX_BOX_VERSION
 #error "SOFTBOX_BOX_VERSION must name the box's own version"
@@ -106,7 +107,7 @@ std::vector<DemoProgram> DemoPrograms(int count) {
     return programs;
 }
 
-Text DemoCatalog(const std::string& baseUrl, int count) {
+Text DemoCatalog(const std::string& baseUrl, int count, const std::map<int, std::string>& sources) {
     std::string utf8;
     auto line = [&](const std::string& text) { utf8 += text + "\r\n"; };
     line("[盒子]");
@@ -122,7 +123,9 @@ Text DemoCatalog(const std::string& baseUrl, int count) {
         line("[" + p.name + "]");
         line("最新版本=" + p.latestVersion);
         line("软件主页=" + baseUrl + "/home/" + n + ".html");
-        line("下载地址=" + baseUrl + "/files/" + n + ".rar");
+        const auto source = sources.find(p.index);
+        line("下载地址=" +
+             (source != sources.end() ? source->second : baseUrl + "/files/" + n + ".rar"));
         line("是否打开=否");
         line("视频教程=" + tutorial);
         line("软件类型=" + std::to_string(p.kind));
@@ -165,9 +168,8 @@ std::string DemoArchive(const DemoProgram& program) {
     const std::vector<test::RarEntry> entries = {
         test::RarDirectory(program.name),
         test::RarFile(folder + program.name + ".exe", test::BuildPe(layout)),
-        test::RarFile(folder + "说明.txt",
-                      Utf8ToGbk(program.name + " " + program.latestVersion +
-                                "\r\n软件盒子演示服务器上的演示程序。\r\n")),
+        test::RarFile(folder + "说明.txt", Utf8ToGbk(program.name + " " + program.latestVersion +
+                                                     "\r\n软件盒子演示服务器上的演示程序。\r\n")),
     };
     return test::BuildRar(program.index % 2 ? test::RarFormat::kRar4 : test::RarFormat::kRar5,
                           entries);
@@ -208,7 +210,9 @@ DemoServer::DemoServer(const DemoOptions& options, std::function<void(const std:
     const int slowMs = std::max(0, options.slowMs);
     const int failFirst = std::max(0, options.failFirst);
 
-    const std::string catalog = DemoCatalog(BaseUrl(), options.programs);
+    std::map<int, std::string> sources;
+    if (!options.shareFolder.empty()) StartShareServices(options, sources, log);
+    const std::string catalog = DemoCatalog(BaseUrl(), options.programs, sources);
     server_->SetHandler("/box.txt", [=, this](const test::RecordedRequest& request) {
         test::Answer answer;
         answer.delayMs = slowMs;
@@ -252,6 +256,71 @@ DemoServer::DemoServer(const DemoOptions& options, std::function<void(const std:
     }
 }
 
+bool DemoServer::StartShareServices(const DemoOptions& options, std::map<int, std::string>& sources,
+                                    const std::function<void(const std::string&)>& log) {
+    const std::vector<DemoProgram> programs = DemoPrograms(options.programs);
+    if (programs.size() < 3) return false;
+    const DemoProgram& via360 = programs[programs.size() - 3];
+    const DemoProgram& viaTongbupan = programs[programs.size() - 2];
+    const DemoProgram& viaBaidu = programs[programs.size() - 1];
+    const test::TestTlsFiles tls = test::CreateTestTlsFiles(options.shareFolder, {"127.0.0.37"});
+
+    test::Fake360Options o360;
+    const std::string n360 = std::to_string(via360.index);
+    o360.downloadUrl = "http://127.0.0.36/dl/" + n360 + "/" + n360 + ".rar?sign=demo";
+    test::FakeTongbupanOptions oTongbupan;
+    oTongbupan.certificate = tls.serverCertificate;
+    oTongbupan.privateKey = tls.serverKey;
+    oTongbupan.finalLocation =
+        "https://127.0.0.37/files/" + std::to_string(viaTongbupan.index) + ".rar";
+    test::FakeBaiduOptions oBaidu;
+    oBaidu.cookie = kDemoDownloadSource;
+    oBaidu.path = "演示/" + viaBaidu.name + ".rar";
+    if (tls.ok()) {
+        share360_ = std::make_unique<test::Fake360Service>(o360);
+        tongbupan_ = std::make_unique<test::FakeTongbupanService>(oTongbupan);
+        baidu_ = std::make_unique<test::FakeBaiduService>(oBaidu);
+    }
+    if (!tls.ok() || !share360_->ok() || !tongbupan_->ok() || !baidu_->ok()) {
+        share360_.reset();
+        tongbupan_.reset();
+        baidu_.reset();
+        if (log) {
+            log(tls.ok() ? "share-service stand-ins left out: ports 80/443 of 127.0.0.36 and "
+                           "127.0.0.37 cannot be bound (needs root or CAP_NET_BIND_SERVICE)"
+                         : "share-service stand-ins left out: no test certificate (openssl)");
+        }
+        return false;
+    }
+
+    // Where each service finally sends the download: the program's archive.
+    auto serve = [&log](test::LoopbackServer& server, const std::string& path,
+                        const DemoProgram& program) {
+        const std::string archive = DemoArchive(program);
+        server.SetHandler(path, [archive, log](const test::RecordedRequest& request) {
+            if (log) log("share stand-in: " + request.method + " " + request.target + " 200");
+            return test::Answer{200, archive, "application/x-rar-compressed"};
+        });
+    };
+    serve(share360_->shareServer(), "/dl/" + n360 + "/" + n360 + ".rar", via360);
+    // The resolver turns the final https address into http on port 80.
+    serve(*tongbupan_->plainServer(), "/files/" + std::to_string(viaTongbupan.index) + ".rar",
+          viaTongbupan);
+    serve(baidu_->server(), "/cdn/" + oBaidu.path, viaBaidu);
+
+    sources[via360.index] = share360_->ShortLink();
+    sources[viaTongbupan.index] = tongbupan_->ShortLink();
+    sources[viaBaidu.index] = oBaidu.path;
+    shareEnvironment_ = {
+        "SOFTBOX_360_HOST=" + share360_->ShortHost(),
+        "SOFTBOX_TONGBUPAN_HOST=" + tongbupan_->WebHost(),
+        "SOFTBOX_TONGBUPAN_SHORT_HOST=" + tongbupan_->ShortHost(),
+        "SOFTBOX_BAIDU_HOST=" + baidu_->Host(),
+        "SOFTBOX_CA_FILE=" + tls.caCertificate.string(),
+    };
+    return true;
+}
+
 DemoServer::~DemoServer() {
     Stop();
 }
@@ -274,6 +343,9 @@ std::string DemoServer::CatalogUrl() const {
 
 void DemoServer::Stop() {
     if (server_) server_->Stop();
+    share360_.reset();
+    tongbupan_.reset();
+    baidu_.reset();
 }
 
 }  // namespace box::demo

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,7 +16,10 @@
 
 namespace box::test {
 class LoopbackServer;
-}
+class Fake360Service;
+class FakeTongbupanService;
+class FakeBaiduService;
+}  // namespace box::test
 
 namespace box::demo {
 
@@ -39,9 +43,11 @@ struct DemoProgram {
 std::vector<DemoProgram> DemoPrograms(int count = kDefaultProgramCount);
 
 // The catalog: GBK, CR LF line ends; every address points at baseUrl
-// ("http://127.0.0.1:8765"). Section "盒子" names the box's own version, so
-// the box offers no update of itself.
-Text DemoCatalog(const std::string& baseUrl, int count = kDefaultProgramCount);
+// ("http://127.0.0.1:8765") except the download sources given in sources
+// (program index -> UTF-8 source). Section "盒子" names the box's own
+// version, so the box offers no update of itself.
+Text DemoCatalog(const std::string& baseUrl, int count = kDefaultProgramCount,
+                 const std::map<int, std::string>& sources = {});
 
 // The UTF-8 pages of a program: its homepage and a part of its tutorial.
 std::string DemoHomePage(const DemoProgram& program);
@@ -74,6 +80,12 @@ struct DemoOptions {
     int programs = kDefaultProgramCount;
     int failFirst = 0;  // the first failFirst catalog requests get 503
     int slowMs = 0;     // every answer waits this long
+    // Non-empty: the last three programs come through the stand-ins of the
+    // 360, Tongbupan and Baidu share services, whose test certificate goes
+    // into this folder. They need ports 80 and 443 of 127.0.0.36 and
+    // 127.0.0.37; when those cannot be bound, the programs keep their plain
+    // addresses and the log says so once.
+    std::filesystem::path shareFolder{};
 };
 
 // The demo server on 127.0.0.1. Every program's archive is "/files/N.rar";
@@ -92,10 +104,20 @@ public:
     std::string BaseUrl() const;     // "http://127.0.0.1:port"
     std::string CatalogUrl() const;  // BaseUrl() + "/box.txt"
     int CatalogRequests() const { return catalogRequests_; }
+    // The box's environment for the share-service stand-ins ("NAME=value"),
+    // empty when they are not running.
+    const std::vector<std::string>& ShareEnvironment() const { return shareEnvironment_; }
     void Stop();
 
 private:
+    bool StartShareServices(const DemoOptions& options, std::map<int, std::string>& sources,
+                            const std::function<void(const std::string&)>& log);
+
     std::unique_ptr<test::LoopbackServer> server_;
+    std::unique_ptr<test::Fake360Service> share360_;
+    std::unique_ptr<test::FakeTongbupanService> tongbupan_;
+    std::unique_ptr<test::FakeBaiduService> baidu_;
+    std::vector<std::string> shareEnvironment_;
     std::atomic<int> catalogRequests_{0};
 };
 

@@ -16,6 +16,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: softbox_demo_server [--port N] [--programs N] [--fail-first N] [--slow MS]\n"
+    "                           [--share-services DIR]\n"
     "       softbox_demo_server --install BOX_FOLDER [--programs N]\n"
     "\n"
     "Serves the demo catalog on http://127.0.0.1:PORT/box.txt and prints that\n"
@@ -24,6 +25,12 @@ constexpr const char* kUsage =
     "  --programs N    programs in the catalog (default 40)\n"
     "  --fail-first N  answer 503 to the first N catalog requests\n"
     "  --slow MS       wait MS milliseconds before every answer\n"
+    "  --share-services DIR\n"
+    "                  the last three programs come through stand-ins of the 360,\n"
+    "                  Tongbupan and Baidu share services (ports 80 and 443 of\n"
+    "                  127.0.0.36 and 127.0.0.37: root or CAP_NET_BIND_SERVICE);\n"
+    "                  their test certificate goes into DIR, and the box's settings\n"
+    "                  for them follow the address, one NAME=value a line\n"
     "  --install DIR   write the demo programs into the box folder DIR and end\n";
 
 bool ParseNumber(const char* text, int low, int high, int& value) {
@@ -57,6 +64,8 @@ int main(int argc, char** argv) {
             ok = ParseNumber(value, 0, 1000000, options.failFirst);
         } else if (flag == "--slow") {
             ok = ParseNumber(value, 0, 600000, options.slowMs);
+        } else if (flag == "--share-services") {
+            options.shareFolder = value;
         } else if (flag == "--install") {
             installFolder = value;
         } else {
@@ -94,7 +103,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "softbox_demo_server: cannot listen on 127.0.0.1:%d\n", options.port);
         return 1;
     }
+    // One write, so that a reader that sees the address sees the settings too.
     std::printf("%s\n", server.CatalogUrl().c_str());
+    for (const std::string& setting : server.ShareEnvironment())
+        std::printf("%s\n", setting.c_str());
     std::fflush(stdout);
 
     int signal = 0;
