@@ -129,6 +129,15 @@ void UpdateSession::Finish() {
     if (services_.extract && services_.extract(packagePath_)) {
         std::error_code error;
         std::filesystem::remove(packagePath_, error);
+        // Packages are packed on Windows, which records no permission to
+        // run: the new box gets it here, or it could not be started again.
+        if (std::filesystem::is_regular_file(boxPath_, error)) {
+            std::filesystem::permissions(boxPath_,
+                                         std::filesystem::perms::owner_exec |
+                                             std::filesystem::perms::group_exec |
+                                             std::filesystem::perms::others_exec,
+                                         std::filesystem::perm_options::add, error);
+        }
     } else {
         ShowPlainMessage(services_.dialogs,
                          Utf8ToGbk(kUpdaterExtractFailed) + FromFsPath(packagePath_), kMbOk);

@@ -148,6 +148,9 @@ TEST_F(UpdateSessionTest, TwoFailuresThenSuccessRetryThenExtractAndRestartTheBox
     EXPECT_EQ(session->view().progress, 30);
 
     WriteFileBytes(package, std::string(100, 'x'));
+    // The new box, as a package packed on Windows leaves it: not runnable.
+    WriteFileBytes(box, std::string_view("new box"));
+    fs::permissions(box, fs::perms::owner_read | fs::perms::owner_write);
     transfer.Report(kTransferFinished, 100);
     session->Tick();
     EXPECT_EQ(shownNow, std::vector<Text>{G(kUpdaterExtracting)});
@@ -159,6 +162,7 @@ TEST_F(UpdateSessionTest, TwoFailuresThenSuccessRetryThenExtractAndRestartTheBox
     EXPECT_EQ(extracted, std::vector<fs::path>{package});
     EXPECT_FALSE(fs::exists(package));
     EXPECT_EQ(started, (std::vector<std::vector<std::string>>{{box.string(), own.string()}}));
+    EXPECT_NE(fs::status(box).permissions() & fs::perms::owner_exec, fs::perms::none);
     EXPECT_TRUE(session->view().ended);
     EXPECT_TRUE(dialogs.shown.empty());
     EXPECT_TRUE(redirects.empty());  // a direct address is not looked up again
