@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/ElfSections.h"
+#include "support/BoxFolder.h"
 #include "support/ByteOrder.h"
 
 namespace box {
@@ -29,19 +31,28 @@ Text TranslationKey(std::uint32_t translation) {
 }
 
 VersionInfo ReadVersionInfo(const std::filesystem::path& path) {
-    return ReadVersionInfo(PeFile::Open(path));
+    if (auto pe = PeFile::Open(path)) return ReadVersionInfo(pe);
+    // The box itself on Linux: an ELF file that keeps its block in a section.
+    if (const auto block = ReadElfSection(path, kVersionSectionName)) {
+        return VersionInfoFromBlock(*block);
+    }
+    return {};
 }
 
 VersionInfo ReadVersionInfo(const Text& path) {
-    return ReadVersionInfo(PeFile::Open(path));
+    return ReadVersionInfo(FsPath(path));
 }
 
 VersionInfo ReadVersionInfo(const std::optional<PeFile>& file) {
-    VersionInfo info;
-    if (!file) return info;
+    if (!file) return {};
     const auto block = file->versionBlock();
-    if (!block) return info;
-    const auto translation = QueryVersionValue(*block, "\\VarFileInfo\\Translation");
+    if (!block) return {};
+    return VersionInfoFromBlock(*block);
+}
+
+VersionInfo VersionInfoFromBlock(std::string_view block) {
+    VersionInfo info;
+    const auto translation = QueryVersionValue(block, "\\VarFileInfo\\Translation");
     if (!translation || translation->size() < 4) return info;
     const std::uint32_t first = Le32At(*translation, 0);
     const Text table = "\\StringFileInfo\\" + TranslationKey(first) + "\\";
@@ -63,7 +74,7 @@ VersionInfo ReadVersionInfo(const std::optional<PeFile>& file) {
         {"SpecialBuild", &VersionInfo::specialBuild},
     };
     for (const auto& s : kStrings) {
-        if (auto value = QueryVersionValue(*block, table + s.name); value && !value->empty()) {
+        if (auto value = QueryVersionValue(block, table + s.name); value && !value->empty()) {
             info.*s.field = std::move(*value);
         }
     }

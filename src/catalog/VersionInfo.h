@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string_view>
 
 #include "catalog/CatalogEntry.h"
 #include "platform/PeResources.h"
@@ -30,7 +31,8 @@ struct VersionInfo {
     bool operator==(const VersionInfo&) const = default;
 };
 
-// Reads the version strings of an executable. Never fails: a missing file, a
+// Reads the version strings of an executable: a Windows executable's
+// version resource, or the version section of an ELF file. Never fails: a missing file, a
 // file that is no executable or is damaged, a resource without translation
 // table all give twelve empty texts.
 VersionInfo ReadVersionInfo(const std::filesystem::path& path);
@@ -38,6 +40,9 @@ VersionInfo ReadVersionInfo(const Text& path);
 // The same for an executable already opened (or held in memory); nullopt
 // stands for a file that could not be opened as one.
 VersionInfo ReadVersionInfo(const std::optional<PeFile>& file);
+// The strings of a version block (the layout of a Windows version resource,
+// wherever it was found).
+VersionInfo VersionInfoFromBlock(std::string_view block);
 
 // The string table key of a translation entry: language 0x0804 with code page
 // 0x04B0 (the little-endian value 0x04B00804) gives "080404B0".

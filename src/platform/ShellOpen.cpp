@@ -159,6 +159,10 @@ bool OpenInShell(const std::string& urlOrUtf8Path, const ShellLauncher& launcher
     return StartDetached({launcher.program, SafeArgument(urlOrUtf8Path)});
 }
 
+bool StartProgram(const std::vector<std::string>& argv) {
+    return StartDetached(argv);
+}
+
 std::string FileUri(const std::filesystem::path& file) {
     static const char* kHex = "0123456789ABCDEF";
     std::string uri = "file://";

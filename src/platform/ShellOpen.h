@@ -39,6 +39,11 @@ bool ShowInFileManager(const std::filesystem::path& file, const ShellLauncher& l
 // file is empty.
 bool StartProgramFile(const std::filesystem::path& file, const ShellLauncher& launcher = {});
 
+// Starts argv[0] (a path, or a name looked up in PATH) with the other words
+// as its arguments, in a session of its own, and returns without waiting for
+// it; it is reaped in the background. False when it cannot be started.
+bool StartProgram(const std::vector<std::string>& argv);
+
 // The file: URI of an absolute path, every byte outside the unreserved set
 // and "/" percent-encoded (so commas and blanks survive any list syntax).
 std::string FileUri(const std::filesystem::path& file);

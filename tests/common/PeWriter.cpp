@@ -46,7 +46,9 @@ std::string VersionNode(const std::string& key, const std::string& value, bool t
     return out;
 }
 
-std::string VersionBlock(const PeVersion& v) {
+}  // namespace
+
+std::string BuildVersionBlock(const PeVersion& v) {
     std::string fixed;
     AppendLe32(fixed, 0xFEEF04BD);
     AppendLe32(fixed, 0x00010000);
@@ -87,6 +89,8 @@ std::string VersionBlock(const PeVersion& v) {
     }
     return VersionNode("VS_VERSION_INFO", fixed, false, top);
 }
+
+namespace {
 
 int BitsOf(IconFormat f) {
     switch (f) {
@@ -275,7 +279,7 @@ std::string BuildPe(const PeLayout& layout) {
     constexpr std::uint32_t kHeadersSize = 0x400, kTextRaw = 0x400, kTextSize = 0x200;
 
     std::vector<Resource> resources;
-    if (layout.version) resources.push_back({16, 1, VersionBlock(*layout.version)});
+    if (layout.version) resources.push_back({16, 1, BuildVersionBlock(*layout.version)});
     if (!layout.icons.empty()) {
         std::string group;
         AppendLe16(group, 0);

@@ -47,6 +47,8 @@ struct PeLayout {
 PeLayout ProgramLayout(const std::string& fileVersion, bool pe64 = false);
 
 std::string BuildPe(const PeLayout& layout);
+// The version block alone, as a version resource holds it.
+std::string BuildVersionBlock(const PeVersion& version);
 bool WriteFile(const std::filesystem::path& path, const std::string& bytes);
 bool WritePe(const std::filesystem::path& path, const PeLayout& layout);
 // Writes boxFolder/name/name.exe (name in UTF-8), creating the folder.

@@ -11,11 +11,15 @@
 #include "app/CatalogLoader.h"
 #include "app/DownloadActions.h"
 #include "app/DownloadQueue.h"
+#include "app/ProgramActions.h"
+#include "app/SelfUpdate.h"
+#include "app/main/UpdaterImage.h"
 #include "resolve/ShareLink.h"
 #include "app/StartUp.h"
 #include "download/ArchiveExtract.h"
 #include "download/TransferEngine.h"
 #include "platform/Environment.h"
+#include "platform/ShellOpen.h"
 #include "support/BackgroundWriter.h"
 #include "platform/SystemPaths.h"
 #include "support/Dialogs.h"
@@ -26,6 +30,7 @@
 
 #include "app/view/HelpDialog.h"
 #include "app/view/QtDialogs.h"
+#include "app/view/QtTray.h"
 #include "app/view/RunMainWindow.h"
 #endif
 
@@ -146,6 +151,21 @@ int main(int argc, char** argv) {
         };
         services.rebuildSearchImages = actions.rebuildSearchImages;
         services.downloadRunning = actions.downloadRunning;
+        services.checkSelfUpdate = [&](const box::Text& latestVersion, box::Text& packageAddress,
+                                       bool allowChoice) {
+            box::SelfUpdateServices selfUpdate{dialogs, box::UpdaterImage()};
+            selfUpdate.resolve = [&](box::Text& source) {
+                box::ResolveContext context{pump, *process.downloadRequest, config.net,
+                                            config.services, boxDownloadSource};
+                return box::ResolveShareLink(source, context);
+            };
+            selfUpdate.startProcess = [](const std::vector<std::string>& argv) {
+                return box::StartProgram(argv);
+            };
+            selfUpdate.exitBox = [](int code) { box::ExitBox(code); };
+            box::CheckSelfUpdate(latestVersion, packageAddress, allowChoice,
+                                 {config.boxFolder, config.executableName}, selfUpdate);
+        };
         return box::LoadCatalog(load, services, boxDownloadSource) ==
                box::CatalogLoadResult::kShown;
     };
