@@ -110,6 +110,7 @@ CatalogLoadResult LoadCatalog(const CatalogLoadSetup& setup, CatalogLoadServices
     CatalogContext context{setup.boxFolder, services.settings, services.pump, services.dialogs, {}};
     context.hooks.exitBox = [&ended](int) { ended = true; };
     context.hooks.checkSelfUpdate = services.checkSelfUpdate;
+    context.hooks.packageSha256Read = services.packageSha256Read;
     context.hooks.downloadSourceRead = [&](const Text& source, int programCount) {
         // Only a text with programs replaces the copy: an error page or a
         // broken answer must not cost the user the next offline start.

@@ -38,6 +38,8 @@ struct CatalogLoadServices {
     // The box's own update check (see CatalogHooks::checkSelfUpdate).
     std::function<void(const Text& latestVersion, Text& packageAddress, bool allowChoice)>
         checkSelfUpdate{};
+    // See CatalogHooks::packageSha256Read.
+    std::function<void(const Text& packageSha256)> packageSha256Read{};
     // Writes the offline copy; WriteFileText when empty. The box hands it to
     // a background writer: the copy is only read at a later start, and its
     // synced write need not hold up the list.

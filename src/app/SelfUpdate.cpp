@@ -26,8 +26,11 @@ bool WriteUpdateProgram(const std::filesystem::path& file, std::string_view imag
 
 std::vector<std::string> UpdateProgramCommand(const std::filesystem::path& updateProgram,
                                               const Text& packageAddress,
-                                              const std::filesystem::path& boxExecutable) {
-    return {updateProgram.string(), packageAddress, boxExecutable.string()};
+                                              const std::filesystem::path& boxExecutable,
+                                              const Text& packageSha256) {
+    std::vector<std::string> argv{updateProgram.string(), packageAddress, boxExecutable.string()};
+    if (!packageSha256.empty()) argv.push_back(packageSha256);
+    return argv;
 }
 
 bool CheckSelfUpdate(const Text& latestVersion, Text& packageAddress, bool allowChoice,
@@ -53,8 +56,9 @@ bool CheckSelfUpdate(const Text& latestVersion, Text& packageAddress, bool allow
 
     if (services.resolve) packageAddress = services.resolve(packageAddress);
 
-    const bool started = services.startProcess && services.startProcess(UpdateProgramCommand(
-                                                      updateProgram, packageAddress, executable));
+    const bool started = services.startProcess &&
+                         services.startProcess(UpdateProgramCommand(
+                             updateProgram, packageAddress, executable, services.packageSha256));
     if (!started) {
         ShowPlainMessage(services.dialogs, Utf8ToGbk(kUpdateProgramStartFailed),
                          kMbOk | kMbIconWarning);

@@ -37,15 +37,20 @@ struct SelfUpdateServices {
     std::function<bool(const std::vector<std::string>& argv)> startProcess{};
     // Ends the box (tray icon removed) with an exit code.
     std::function<void(int exitCode)> exitBox{};
+    // The catalog's SHA-256 of the package (lower-case hex), or "": the
+    // update program then refuses a package with other contents.
+    Text packageSha256{};
 };
 
 // The update program's command: its own path, the package address and the
 // box's executable. Windows takes them as one line of three double-quoted
 // words; here they are handed over as three argument words, which is the same
-// contract without the quoting.
+// contract without the quoting. A package checksum follows as a fourth word
+// when there is one.
 std::vector<std::string> UpdateProgramCommand(const std::filesystem::path& updateProgram,
                                               const Text& packageAddress,
-                                              const std::filesystem::path& boxExecutable);
+                                              const std::filesystem::path& boxExecutable,
+                                              const Text& packageSha256 = {});
 
 // Compares the box's own version (read from its executable) with
 // latestVersion; when the catalog's is newer, asks, writes the update program

@@ -117,6 +117,7 @@ int ParseCatalog(const Text& catalogText, CatalogContext& context, Text& boxDown
     static const Text kLatestVersion = "最新版本"_gbk;
     static const Text kDownloadAddress = "下载地址"_gbk;
     static const Text kAllowChoice = "允许选择"_gbk;
+    static const Text kPackageSha256 = "校验"_gbk;
     static const Text kYes = "是"_gbk;
     static const Text kMaker = "汀芷·"_gbk;
     static const Text kOfficialOrder = "软件排序_官方顺序"_gbk;
@@ -146,6 +147,9 @@ int ParseCatalog(const Text& catalogText, CatalogContext& context, Text& boxDown
     const Text boxVersion = read.text(kLatestVersion);
     Text packageAddress = read.text(kDownloadAddress);
     const bool allowChoice = read.text(kAllowChoice) == kYes;
+    if (context.hooks.packageSha256Read) {
+        context.hooks.packageSha256Read(read.text(kPackageSha256));
+    }
     if (context.hooks.checkSelfUpdate) {
         context.hooks.checkSelfUpdate(boxVersion, packageAddress, allowChoice);
     }

@@ -28,6 +28,9 @@ struct CatalogHooks {
     // box.
     std::function<void(const Text& latestVersion, Text& packageAddress, bool allowChoice)>
         checkSelfUpdate;
+    // "校验" of section "盒子" (the SHA-256 of the update package, or ""),
+    // handed over right before checkSelfUpdate.
+    std::function<void(const Text& packageSha256)> packageSha256Read;
     // Ends the box with an exit code. When it returns (as in tests), the
     // parser returns too.
     std::function<void(int exitCode)> exitBox;

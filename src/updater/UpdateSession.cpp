@@ -7,6 +7,7 @@
 #include "download/FormatSize.h"
 #include "support/BoxFolder.h"
 #include "support/FileText.h"
+#include "updater/PackageHash.h"
 
 namespace box {
 
@@ -33,6 +34,7 @@ UpdateSession::~UpdateSession() {
 void UpdateSession::Start() {
     if (!arguments_.empty()) packageAddress_ = arguments_[0];
     if (arguments_.size() > 1) boxPath_ = arguments_[1];
+    if (arguments_.size() > 2) expectedSha256_ = AsciiLower(arguments_[2]);
     if (packageAddress_.empty()) {
         ShowPlainMessage(services_.dialogs, Utf8ToGbk(kUpdaterNoAddress), kMbOk);
         view_.ended = true;
@@ -91,7 +93,9 @@ void UpdateSession::Tick() {
         return;
     }
     view_.progress = 100;
-    if (succeeded_.load(std::memory_order_acquire)) {
+    // A package other than the one the catalog vouches for is never unpacked.
+    const bool genuine = expectedSha256_.empty() || FileSha256(packagePath_) == expectedSha256_;
+    if (succeeded_.load(std::memory_order_acquire) && genuine) {
         Finish();
     } else {
         Retry();

@@ -91,7 +91,9 @@ struct UpdaterServices {
 class UpdateSession {
 public:
     // arguments: the words after the program's path (package address, box
-    // executable); ownPath: the update program's own file.
+    // executable, and optionally the package's SHA-256 in hex: a package
+    // with other contents is then a failed attempt); ownPath: the update
+    // program's own file.
     UpdateSession(std::vector<std::string> arguments, std::filesystem::path ownPath,
                   UpdaterServices services);
     ~UpdateSession();
@@ -123,6 +125,7 @@ private:
     UpdaterServices services_;
     Text packageAddress_;
     std::filesystem::path boxPath_;
+    Text expectedSha256_;
     std::filesystem::path packagePath_;
     int attempts_ = 0;
     UpdaterView view_;

@@ -180,14 +180,17 @@ protected:
         EXPECT_TRUE(WriteFileBytes(OfflineCatalogPath(dir.path()), G(catalog.c_str())));
         CatalogLoadSetup load{dir.path(), "softbox", {}, "http://127.0.0.1:9/box.txt", true};
         CatalogLoadServices services{settings, list, pump, dialogs};
+        services.packageSha256Read = [this](const Text& sha256) { packageSha256 = sha256; };
         services.checkSelfUpdate = [this](const Text& latest, Text& address, bool allowChoice) {
             SelfUpdateServices self = Services();
+            self.packageSha256 = packageSha256;
             CheckSelfUpdate(latest, address, allowChoice, setup, self);
         };
         Text downloadSource;
         return LoadCatalog(load, services, downloadSource);
     }
 
+    Text packageSha256;
     test::ScriptedEventPump pump;
     SettingsStore settings{pump, dialogs};
     ProgramList list;
@@ -201,6 +204,15 @@ TEST_F(SelfUpdateLoadTest, AnOfflineStartChecksTheSavedCopyAndCancelKeepsTheList
     EXPECT_NE(dialogs.shown[0].text.find(G("强烈建议立即更新本盒子")), Text::npos);
     EXPECT_EQ(list.size(), 1);
     EXPECT_TRUE(started.empty());
+}
+
+TEST_F(SelfUpdateLoadTest, TheCatalogsChecksumGoesToTheUpdateProgramAsAFourthWord) {
+    EXPECT_EQ(LoadOffline("最新版本=1.0.8.0\r\n下载地址=http://127.0.0.1/u.rar\r\n校验=ab12\r\n"),
+              CatalogLoadResult::kShown);
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_EQ(started[0],
+              (std::vector<std::string>{UpdateProgram().string(), "http://127.0.0.1/u.rar",
+                                        (dir.path() / "softbox").string(), "ab12"}));
 }
 
 TEST_F(SelfUpdateLoadTest, AnOfflineStartWithTheSameVersionSaysNothing) {

@@ -5,6 +5,7 @@
 #include "TestDoubles.h"
 #include "support/BoxFolder.h"
 #include "support/FileText.h"
+#include "updater/PackageHash.h"
 #include "updater/UpdateSession.h"
 
 namespace box {
@@ -237,6 +238,48 @@ TEST_F(UpdateSessionTest, EventsOfAReplacedTaskAreIgnored) {
     session->Tick();
     EXPECT_EQ(session->attempts(), 1);
     EXPECT_EQ(transfer.starts.size(), 2u);
+}
+
+// SHA-256 of "abc" (FIPS 180-2, appendix B.1).
+constexpr const char* kAbcSha256 =
+    "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+
+TEST(FileSha256, HashesTheFileOrGivesNothing) {
+    test::TempDir dir;
+    ASSERT_TRUE(WriteFileBytes(dir.path() / "abc", std::string_view("abc")));
+    EXPECT_EQ(FileSha256(dir.path() / "abc"), kAbcSha256);
+    EXPECT_EQ(FileSha256(dir.path() / "missing"), "");
+}
+
+TEST_F(UpdateSessionTest, APackageMatchingItsChecksumIsUnpacked) {
+    auto session = Session({"http://127.0.0.1/box.rar", box.string(),
+                            "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD"});
+    session->Start();
+    transfer.Report(kTransferStarted, 3);
+    WriteFileBytes(package, std::string_view("abc"));
+    transfer.Report(kTransferFinished, 3);
+    session->Tick();
+    EXPECT_EQ(extracted, std::vector<fs::path>{package});
+    EXPECT_EQ(started.size(), 1u);
+}
+
+TEST_F(UpdateSessionTest, APackageWithOtherContentsIsRetriedAndNeverUnpacked) {
+    auto session = Session({"http://127.0.0.1/box.rar", box.string(), kAbcSha256});
+    session->Start();
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        transfer.Report(kTransferStarted, 3);
+        WriteFileBytes(package, std::string_view("abd"));
+        transfer.Report(kTransferFinished, 3);
+        session->Tick();
+        if (attempt < 3) {
+            EXPECT_EQ(session->view().label, G(kUpdaterRetrying) + ToText(attempt));
+        }
+        EXPECT_FALSE(fs::exists(package));
+    }
+    EXPECT_EQ(transfer.starts.size(), 3u);
+    EXPECT_EQ(Messages(), std::vector<std::string>{kUpdaterDownloadFailed});
+    EXPECT_TRUE(extracted.empty());
+    EXPECT_TRUE(started.empty());
 }
 
 }  // namespace

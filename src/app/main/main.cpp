@@ -151,9 +151,12 @@ int main(int argc, char** argv) {
         };
         services.rebuildSearchImages = actions.rebuildSearchImages;
         services.downloadRunning = actions.downloadRunning;
+        box::Text packageSha256;
+        services.packageSha256Read = [&](const box::Text& sha256) { packageSha256 = sha256; };
         services.checkSelfUpdate = [&](const box::Text& latestVersion, box::Text& packageAddress,
                                        bool allowChoice) {
             box::SelfUpdateServices selfUpdate{dialogs, box::UpdaterImage()};
+            selfUpdate.packageSha256 = packageSha256;
             selfUpdate.resolve = [&](box::Text& source) {
                 box::ResolveContext context{pump, *process.downloadRequest, config.net,
                                             config.services, boxDownloadSource};
