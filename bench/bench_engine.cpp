@@ -28,6 +28,7 @@
 #include <string>
 #include <thread>
 
+#include "StaticFileServer.h"
 #include "download/TransferEngine.h"
 
 extern char** environ;
@@ -37,83 +38,23 @@ namespace {
 
 namespace fs = std::filesystem;
 
-int FreeLoopbackPort() {
-    int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof addr;
-    int port = 0;
-    if (::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-        ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &length) == 0) {
-        port = ntohs(addr.sin_port);
-    }
-    ::close(s);
-    return port;
-}
-
-bool Accepts(int port) {
-    int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(static_cast<uint16_t>(port));
-    bool ok = ::connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-    ::close(s);
-    return ok;
-}
-
-// A static file server on a temp folder holding the files of the sizes asked
-// for, and a second folder for the downloads.
+// A served temp folder holding the files of the sizes asked for, and a
+// second folder for the downloads.
 class FileServer {
 public:
-    FileServer() {
-        dir_ = fs::temp_directory_path() / ("softbox-bench-engine-" + std::to_string(::getpid()));
-        fs::create_directories(dir_ / "served");
-        fs::create_directories(dir_ / "out");
-        port_ = FreeLoopbackPort();
-        std::string portText = std::to_string(port_);
-        std::string dirText = (dir_ / "served").string();
-        const char* argv[] = {"python3", "-m",        "http.server", portText.c_str(),
-                              "--bind",  "127.0.0.1", "--directory", dirText.c_str(),
-                              nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        if (posix_spawnp(&pid_, "python3", &actions, nullptr, const_cast<char**>(argv), environ) !=
-            0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (pid_ > 0 && !Accepts(port_) && std::chrono::steady_clock::now() < until) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        ready_ = pid_ > 0 && Accepts(port_);
-    }
+    FileServer() : dir_(MakeFolders()), server_(dir_ / "served") {}
     ~FileServer() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
-        }
         std::error_code ec;
         fs::remove_all(dir_, ec);
     }
-    bool ready() const { return ready_; }
+    bool ready() const { return server_.ready(); }
     // The URL of a file of mib MiB, written on first use.
     std::string Url(std::size_t mib) {
         const std::string name = "big-" + std::to_string(mib) + ".rar";
         const fs::path path = dir_ / "served" / name;
         std::error_code ec;
-        if (!fs::exists(path, ec)) {
-            std::ofstream out(path, std::ios::binary);
-            std::string block(1 << 20, '\0');
-            for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 131);
-            for (std::size_t i = 0; i < mib; ++i)
-                out.write(block.data(), static_cast<std::streamsize>(block.size()));
-        }
-        return "http://127.0.0.1:" + std::to_string(port_) + "/" + name;
+        if (!fs::exists(path, ec)) bench::WritePatternFile(path, mib);
+        return server_.Url("/" + name);
     }
     void Remove(std::size_t mib) {
         std::error_code ec;
@@ -122,10 +63,16 @@ public:
     fs::path Out(const std::string& name) const { return dir_ / "out" / name; }
 
 private:
+    static fs::path MakeFolders() {
+        const fs::path dir =
+            fs::temp_directory_path() / ("softbox-bench-engine-" + std::to_string(::getpid()));
+        fs::create_directories(dir / "served");
+        fs::create_directories(dir / "out");
+        return dir;
+    }
+
     fs::path dir_;
-    int port_ = 0;
-    pid_t pid_ = -1;
-    bool ready_ = false;
+    bench::StaticFileServer server_;
 };
 
 double Seconds(std::chrono::steady_clock::duration d) {

@@ -27,6 +27,7 @@
 #include "net/Charset.h"
 #include "net/HttpRequest.h"
 #include "net/WebAccess.h"
+#include "StaticFileServer.h"
 #include "support/EventPump.h"
 
 extern char** environ;
@@ -36,87 +37,30 @@ namespace {
 
 constexpr std::size_t kBigFileSize = 256u * 1024 * 1024;
 
-int FreeLoopbackPort() {
-    int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof addr;
-    int port = 0;
-    if (::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-        ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &length) == 0) {
-        port = ntohs(addr.sin_port);
-    }
-    ::close(s);
-    return port;
-}
-
-bool Accepts(int port) {
-    int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(static_cast<uint16_t>(port));
-    bool ok = ::connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-    ::close(s);
-    return ok;
-}
-
-// A static file server on a temp folder holding one file of size bytes (a
-// multiple of 1 MiB).
+// One file of size bytes (a multiple of 1 MiB) in a temp folder, served.
 class FileServer {
 public:
     explicit FileServer(std::size_t size = kBigFileSize, std::string name = "big.bin")
-        : name_(std::move(name)) {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("softbox-bench-net-" + std::to_string(::getpid()) + "-" + name_);
-        std::filesystem::create_directories(dir_);
-        {
-            std::ofstream out(dir_ / name_, std::ios::binary);
-            std::string block(1 << 20, '\0');
-            for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 131);
-            for (std::size_t written = 0; written < size; written += block.size()) {
-                out.write(block.data(), static_cast<std::streamsize>(block.size()));
-            }
-        }
-        port_ = FreeLoopbackPort();
-        std::string portText = std::to_string(port_);
-        std::string dirText = dir_.string();
-        const char* argv[] = {"python3", "-m",        "http.server", portText.c_str(),
-                              "--bind",  "127.0.0.1", "--directory", dirText.c_str(),
-                              nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        if (posix_spawnp(&pid_, "python3", &actions, nullptr, const_cast<char**>(argv), environ) !=
-            0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (pid_ > 0 && !Accepts(port_) && std::chrono::steady_clock::now() < until) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        ready_ = pid_ > 0 && Accepts(port_);
-    }
+        : name_(std::move(name)), dir_(MakeFolder(name_, size)), server_(dir_) {}
     ~FileServer() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
-        }
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);
     }
-    bool ready() const { return ready_; }
-    std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/" + name_; }
+    bool ready() const { return server_.ready(); }
+    std::string Url() const { return server_.Url("/" + name_); }
 
 private:
+    static std::filesystem::path MakeFolder(const std::string& name, std::size_t size) {
+        const auto dir = std::filesystem::temp_directory_path() /
+                         ("softbox-bench-net-" + std::to_string(::getpid()) + "-" + name);
+        std::filesystem::create_directories(dir);
+        bench::WritePatternFile(dir / name, size >> 20);
+        return dir;
+    }
+
     std::string name_;
     std::filesystem::path dir_;
-    int port_ = 0;
-    pid_t pid_ = -1;
-    bool ready_ = false;
+    bench::StaticFileServer server_;
 };
 
 double Seconds(std::chrono::steady_clock::duration d) {

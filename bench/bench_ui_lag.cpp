@@ -28,6 +28,7 @@
 #include <string>
 #include <thread>
 
+#include "StaticFileServer.h"
 #include "PeWriter.h"
 #include "RarWriter.h"
 #include "TestDoubles.h"
@@ -97,58 +98,6 @@ private:
     Clock::time_point nextProbe_;
 };
 
-// python3 -m http.server on a folder, on a free loopback port.
-class StaticServer {
-public:
-    explicit StaticServer(const fs::path& folder) {
-        int s = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof addr;
-        if (::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-            ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &length) == 0)
-            port_ = ntohs(addr.sin_port);
-        ::close(s);
-        const std::string portText = std::to_string(port_);
-        const std::string dirText = folder.string();
-        const char* argv[] = {"python3", "-m",        "http.server", portText.c_str(),
-                              "--bind",  "127.0.0.1", "--directory", dirText.c_str(),
-                              nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        if (posix_spawnp(&pid_, "python3", &actions, nullptr, const_cast<char**>(argv), environ) !=
-            0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        const auto until = Clock::now() + std::chrono::seconds(20);
-        while (pid_ > 0 && !ready_ && Clock::now() < until) {
-            int c = ::socket(AF_INET, SOCK_STREAM, 0);
-            addr.sin_port = htons(static_cast<uint16_t>(port_));
-            ready_ = ::connect(c, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-            ::close(c);
-            if (!ready_) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-    }
-    ~StaticServer() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-    bool ready() const { return ready_; }
-    std::string Url(const std::string& path) const {
-        return "http://127.0.0.1:" + std::to_string(port_) + path;
-    }
-
-private:
-    int port_ = 0;
-    pid_t pid_ = -1;
-    bool ready_ = false;
-};
-
 void BM_UiLagDuring1GiBDownloadAndExtraction(benchmark::State& state) {
     const std::size_t size = static_cast<std::size_t>(state.range(0)) * 1024 * 1024;
     test::TempDir dir;
@@ -166,7 +115,7 @@ void BM_UiLagDuring1GiBDownloadAndExtraction(benchmark::State& state) {
             return;
         }
     }
-    StaticServer server(dir.path() / "served");
+    bench::StaticFileServer server(dir.path() / "served");
     if (!server.ready()) {
         state.SkipWithError("server did not start");
         return;
