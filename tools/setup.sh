@@ -2,7 +2,7 @@
 # Installs the Debian packages the box needs to build, run, test and fuzz.
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libarchive-dev libcurl4-openssl-dev libpng-dev
-  libcpp-httplib-dev libpcre2-dev qt6-base-dev libqt6test6 libgtest-dev libbenchmark-dev unicode-data
+  libcpp-httplib-dev libpcre2-dev libssl-dev qt6-base-dev libqt6test6 libgtest-dev libbenchmark-dev unicode-data
   bzip2 xvfb xauth fonts-wqy-microhei curl openssl python3 libarchive-tools
   clang libclang-rt-14-dev llvm)
 missing=()
