@@ -73,19 +73,21 @@ long ThreadPageFaults() {
     return usage.ru_minflt + usage.ru_majflt;
 }
 
-void BM_FetchBytes256MiB(benchmark::State& state) {
-    static FileServer server;
+// Times fetch (which returns the body) against curl into /dev/null on the
+// same URL, alternating, after one untimed round each, so neither side pays
+// for the server's first read of the file or the first large allocation of
+// the process. Reports MiB/s of both and their ratio, and the page faults
+// per fetch when countFaults.
+template <typename Fetch>
+void AgainstCurl(benchmark::State& state, const FileServer& server, std::size_t size, Fetch fetch,
+                 bool countFaults = false) {
     if (!server.ready()) {
         state.SkipWithError("python3 -m http.server did not start");
         return;
     }
     const bool haveCurl = std::system("curl --version >/dev/null 2>&1") == 0;
     const std::string curlCommand = "curl -s -o /dev/null '" + server.Url() + "'";
-    NullEventPump pump;
-    HttpRequest request(pump);
-    // One untimed round each, so neither side pays for the server's first
-    // read of the file or the first large allocation of the process.
-    request.FetchBytes(server.Url());
+    fetch();
     if (haveCurl && std::system(curlCommand.c_str()) != 0) {
         state.SkipWithError("curl failed");
         return;
@@ -96,12 +98,12 @@ void BM_FetchBytes256MiB(benchmark::State& state) {
     for (auto _ : state) {
         const long faultsBefore = ThreadPageFaults();
         auto start = std::chrono::steady_clock::now();
-        Bytes body = request.FetchBytes(server.Url());
+        Bytes body = fetch();
         auto took = std::chrono::steady_clock::now() - start;
         faults += ThreadPageFaults() - faultsBefore;
         ours += Seconds(took);
         state.SetIterationTime(Seconds(took));
-        if (body.size() != kBigFileSize) {
+        if (body.size() != size) {
             state.SkipWithError("short body");
             return;
         }
@@ -116,16 +118,24 @@ void BM_FetchBytes256MiB(benchmark::State& state) {
             }
         }
     }
-    const double mib = static_cast<double>(kBigFileSize) / (1024.0 * 1024.0);
+    const double mib = static_cast<double>(size) / (1024.0 * 1024.0);
     const double n = static_cast<double>(state.iterations());
     state.counters["MiB/s"] = mib * n / ours;
-    state.counters["faults"] = static_cast<double>(faults) / n;
+    if (countFaults) state.counters["faults"] = static_cast<double>(faults) / n;
     if (haveCurl) {
         state.counters["curl_MiB/s"] = mib * n / theirs;
         state.counters["ratio"] = theirs / ours;
     } else {
         state.SetLabel("curl not installed: no ratio");
     }
+}
+
+void BM_FetchBytes256MiB(benchmark::State& state) {
+    static FileServer server;
+    NullEventPump pump;
+    HttpRequest request(pump);
+    AgainstCurl(
+        state, server, kBigFileSize, [&] { return request.FetchBytes(server.Url()); }, true);
 }
 BENCHMARK(BM_FetchBytes256MiB)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
@@ -134,51 +144,9 @@ BENCHMARK(BM_FetchBytes256MiB)->UseManualTime()->Iterations(5)->Unit(benchmark::
 void BM_WebAccess50MiB(benchmark::State& state) {
     constexpr std::size_t kSize = 50u * 1024 * 1024;
     static FileServer server(kSize, "web.bin");
-    if (!server.ready()) {
-        state.SkipWithError("python3 -m http.server did not start");
-        return;
-    }
-    const bool haveCurl = std::system("curl --version >/dev/null 2>&1") == 0;
-    const std::string curlCommand = "curl -s -o /dev/null '" + server.Url() + "'";
     NullEventPump pump;
     WebAccess web(pump);
-    web.Fetch(server.Url());
-    if (haveCurl && std::system(curlCommand.c_str()) != 0) {
-        state.SkipWithError("curl failed");
-        return;
-    }
-    double ours = 0;
-    double theirs = 0;
-    for (auto _ : state) {
-        auto start = std::chrono::steady_clock::now();
-        Bytes body = web.Fetch(server.Url());
-        auto took = std::chrono::steady_clock::now() - start;
-        ours += Seconds(took);
-        state.SetIterationTime(Seconds(took));
-        if (body.size() != kSize) {
-            state.SkipWithError("short body");
-            return;
-        }
-        benchmark::DoNotOptimize(body.data());
-        if (haveCurl) {
-            start = std::chrono::steady_clock::now();
-            int rc = std::system(curlCommand.c_str());
-            theirs += Seconds(std::chrono::steady_clock::now() - start);
-            if (rc != 0) {
-                state.SkipWithError("curl failed");
-                return;
-            }
-        }
-    }
-    const double mib = static_cast<double>(kSize) / (1024.0 * 1024.0);
-    const double n = static_cast<double>(state.iterations());
-    state.counters["MiB/s"] = mib * n / ours;
-    if (haveCurl) {
-        state.counters["curl_MiB/s"] = mib * n / theirs;
-        state.counters["ratio"] = theirs / ours;
-    } else {
-        state.SetLabel("curl not installed: no ratio");
-    }
+    AgainstCurl(state, server, kSize, [&] { return web.Fetch(server.Url()); });
 }
 BENCHMARK(BM_WebAccess50MiB)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
 
