@@ -109,7 +109,18 @@ CatalogLoadResult LoadCatalog(const CatalogLoadSetup& setup, CatalogLoadServices
     bool ended = false;
     CatalogContext context{setup.boxFolder, services.settings, services.pump, services.dialogs, {}};
     context.hooks.exitBox = [&ended](int) { ended = true; };
-    context.hooks.checkSelfUpdate = services.checkSelfUpdate;
+    // A box that handed over to the update program shows no list and asks
+    // nothing more: the first-run offer would be answered for a user who
+    // never saw it.
+    context.hooks.checkSelfUpdate = [&](const Text& latestVersion, Text& packageAddress,
+                                        bool allowChoice) {
+        if (!services.checkSelfUpdate ||
+            !services.checkSelfUpdate(latestVersion, packageAddress, allowChoice)) {
+            return false;
+        }
+        ended = true;
+        return true;
+    };
     context.hooks.packageSha256Read = services.packageSha256Read;
     context.hooks.downloadSourceRead = [&](const Text& source, int programCount) {
         // Only a text with programs replaces the copy: an error page or a

@@ -36,7 +36,7 @@ struct CatalogLoadServices {
     // picture and starts listening to the wheel.
     std::function<void()> listShown{};
     // The box's own update check (see CatalogHooks::checkSelfUpdate).
-    std::function<void(const Text& latestVersion, Text& packageAddress, bool allowChoice)>
+    std::function<bool(const Text& latestVersion, Text& packageAddress, bool allowChoice)>
         checkSelfUpdate{};
     // See CatalogHooks::packageSha256Read.
     std::function<void(const Text& packageSha256)> packageSha256Read{};

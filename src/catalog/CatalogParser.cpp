@@ -150,8 +150,9 @@ int ParseCatalog(const Text& catalogText, CatalogContext& context, Text& boxDown
     if (context.hooks.packageSha256Read) {
         context.hooks.packageSha256Read(read.text(kPackageSha256));
     }
-    if (context.hooks.checkSelfUpdate) {
-        context.hooks.checkSelfUpdate(boxVersion, packageAddress, allowChoice);
+    if (context.hooks.checkSelfUpdate &&
+        context.hooks.checkSelfUpdate(boxVersion, packageAddress, allowChoice)) {
+        return 0;
     }
 
     const CatalogHooks& hooks = context.hooks;

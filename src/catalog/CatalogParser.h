@@ -24,9 +24,11 @@ struct CatalogHooks {
     // programs).
     std::function<void(const Text& downloadSource, int programCount)> downloadSourceRead;
     // The box's own update check, with "最新版本", "下载地址" and whether
-    // "允许选择" is exactly "是". Runs before any row is built; may end the
-    // box.
-    std::function<void(const Text& latestVersion, Text& packageAddress, bool allowChoice)>
+    // "允许选择" is exactly "是". Runs before any row is built; returns true
+    // when it ended the box, and the parser then reads nothing more: ending
+    // only asks the window to close, and a box on its way out must not go on
+    // to write the list's order.
+    std::function<bool(const Text& latestVersion, Text& packageAddress, bool allowChoice)>
         checkSelfUpdate;
     // "校验" of section "盒子" (the SHA-256 of the update package, or ""),
     // handed over right before checkSelfUpdate.

@@ -52,6 +52,7 @@ TEST(ParseCatalog, ReadsTheBoxSectionAndEveryFieldInOrderOfTheSteps) {
         steps.push_back("update " + version + " " + address + (allow ? " yes" : " no") + " " +
                         env.downloadSource + " rows " + std::to_string(env.list.size()));
         address = "changed";
+        return false;
     };
     ASSERT_EQ(env.parse(kFullCatalog), 2);
     EXPECT_EQ(steps, (std::vector<std::string>{
@@ -87,6 +88,7 @@ TEST(ParseCatalog, LineEndsWithoutCarriageReturnReadAsUsual) {
         bool allowed = false;
         env.context.hooks.checkSelfUpdate = [&](const Text&, Text&, bool allow) {
             allowed = allow;
+            return false;
         };
         ASSERT_EQ(env.parse(catalog), 2);
         EXPECT_EQ(env.downloadSource, "cookie=abc");
@@ -121,6 +123,7 @@ TEST(ParseCatalog, UpdateChoiceNeedsExactlyYes) {
         bool allowed = true;
         env.context.hooks.checkSelfUpdate = [&](const Text&, Text&, bool allow) {
             allowed = allow;
+            return false;
         };
         env.parse(IniLines({"[盒子]", value, "[汀芷·甲]"}));
         EXPECT_FALSE(allowed) << value;

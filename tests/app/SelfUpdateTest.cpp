@@ -169,11 +169,13 @@ TEST_F(SelfUpdateTest, TheVersionComesFromTheExecutableFile) {
 // The check inside a whole catalog load from the saved copy.
 class SelfUpdateLoadTest : public SelfUpdateTest {
 protected:
-    CatalogLoadResult LoadOffline(const char* boxSection) {
+    CatalogLoadResult LoadOffline(const char* boxSection, bool firstStart = false) {
         EXPECT_TRUE(settings.openFile(dir.path() / "汀芷·软件盒子.ini"));
-        settings.selectSection(G("基本配置"));
-        settings.writeBool(G("非首次使用"), true);
-        settings.writeBool(G("v1.0.7.0"), true);
+        if (!firstStart) {
+            settings.selectSection(G("基本配置"));
+            settings.writeBool(G("非首次使用"), true);
+            settings.writeBool(G("v1.0.7.0"), true);
+        }
         const std::string catalog =
             std::string("[盒子]\r\n") + boxSection +
             "[汀芷·甲]\r\n最新版本=2.0\r\n下载地址=http://127.0.0.1/a.rar\r\n";
@@ -184,7 +186,7 @@ protected:
         services.checkSelfUpdate = [this](const Text& latest, Text& address, bool allowChoice) {
             SelfUpdateServices self = Services();
             self.packageSha256 = packageSha256;
-            CheckSelfUpdate(latest, address, allowChoice, setup, self);
+            return CheckSelfUpdate(latest, address, allowChoice, setup, self);
         };
         Text downloadSource;
         return LoadCatalog(load, services, downloadSource);
@@ -208,11 +210,28 @@ TEST_F(SelfUpdateLoadTest, AnOfflineStartChecksTheSavedCopyAndCancelKeepsTheList
 
 TEST_F(SelfUpdateLoadTest, TheCatalogsChecksumGoesToTheUpdateProgramAsAFourthWord) {
     EXPECT_EQ(LoadOffline("最新版本=1.0.8.0\r\n下载地址=http://127.0.0.1/u.rar\r\n校验=ab12\r\n"),
-              CatalogLoadResult::kShown);
+              CatalogLoadResult::kEnded);
     ASSERT_EQ(started.size(), 1u);
     EXPECT_EQ(started[0],
               (std::vector<std::string>{UpdateProgram().string(), "http://127.0.0.1/u.rar",
                                         (dir.path() / "softbox").string(), "ab12"}));
+}
+
+// Ending the box only asks the window to close: the load itself must stop at
+// the hand-over, or a first start would record the desktop offer and the
+// notice as seen while the box was on its way out.
+TEST_F(SelfUpdateLoadTest, AHandOverEndsTheLoadBeforeTheListAndAsksNothingMore) {
+    EXPECT_EQ(LoadOffline("最新版本=1.0.8.0\r\n下载地址=http://127.0.0.1/u.rar\r\n", true),
+              CatalogLoadResult::kEnded);
+    EXPECT_EQ(exitCodes, std::vector<int>{0});
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_NE(dialogs.shown[0].text.find(G(kSelfUpdateMandatory)), Text::npos);
+    EXPECT_EQ(list.size(), 0);
+    settings.selectSection(G("基本配置"));
+    EXPECT_FALSE(settings.readBool(G("非首次使用")));
+    EXPECT_FALSE(settings.readBool(G("v1.0.7.0")));
+    settings.selectSection(G("软件排序_官方顺序"));
+    EXPECT_EQ(settings.readText(G("汀芷·甲"), G("none")), G("none"));
 }
 
 TEST_F(SelfUpdateLoadTest, AnOfflineStartWithTheSameVersionSaysNothing) {

@@ -32,6 +32,7 @@ struct EntriesEnv {
         settings.open(JoinPath(dir.gbk(), G("汀芷·软件盒子.ini")));
         context.hooks.checkSelfUpdate = [this](const Text&, Text&, bool) {
             steps.push_back("update");
+            return false;
         };
         context.hooks.exitBox = [this](int code) {
             steps.push_back("exit " + std::to_string(code) + " after " +

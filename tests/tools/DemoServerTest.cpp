@@ -26,6 +26,7 @@ TEST(DemoCatalog, ParsesIntoFortySafeProgramsThatNameTheBoxsOwnVersion) {
     Text boxVersion;
     env.context.hooks.checkSelfUpdate = [&](const Text& version, Text&, bool) {
         boxVersion = version;
+        return false;
     };
     ASSERT_EQ(env.parse(demo::DemoCatalog(kBase)), demo::kDefaultProgramCount);
     EXPECT_EQ(env.exitCode, -1);

@@ -166,8 +166,8 @@ int main(int argc, char** argv) {
                 return box::StartProgram(argv);
             };
             selfUpdate.exitBox = [](int code) { box::ExitBox(code); };
-            box::CheckSelfUpdate(latestVersion, packageAddress, allowChoice,
-                                 {config.boxFolder, config.executableName}, selfUpdate);
+            return box::CheckSelfUpdate(latestVersion, packageAddress, allowChoice,
+                                        {config.boxFolder, config.executableName}, selfUpdate);
         };
         return box::LoadCatalog(load, services, boxDownloadSource) ==
                box::CatalogLoadResult::kShown;
