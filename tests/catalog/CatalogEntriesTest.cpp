@@ -82,6 +82,41 @@ TEST(CatalogEntries, WithoutProgramsTheEmptyListIsDoneBeforeTheBoxEnds) {
               (std::vector<std::string>{"update", "listed 0", "done", "exit 0 after 1 message"}));
 }
 
+TEST(CatalogEntries, ALongCatalogLetsEventsRunWithoutARoundTripPerLine) {
+    EntriesEnv env;
+    env.context.hooks.programRead = [&](int, CatalogEntry entry) {
+        env.entries.push_back(std::move(entry));
+    };
+    constexpr int kPrograms = 200;
+    Text catalog = IniLines({"[盒子]", "最新版本=1.0"});
+    SettingsStore expected(env.pump, env.dialogs);
+    expected.openPath({}, true);
+    expected.selectSection(G("软件排序_官方顺序"));
+    for (int i = 1; i <= kPrograms; ++i) {
+        const std::string name = "汀芷·软件" + std::to_string(i);
+        catalog += "\r\n" +
+                   IniLines({("[" + name + "]").c_str(), "最新版本=2.0", "软件主页=http://a/",
+                             "下载地址=http://a/1.rar", "是否打开=否", "视频教程=", "软件类型=1"});
+        expected.writeNumber(G(name.c_str()), i);
+    }
+    ASSERT_EQ(env.parse(catalog), kPrograms);
+    // The official order as one write per program would have left it.
+    EXPECT_EQ(env.settings.getText(), expected.getText());
+
+    // The next start, with the order in the settings already.
+    env.entries.clear();
+    const int pumpsBefore = env.pump.pumps;
+    ASSERT_EQ(env.parse(catalog), kPrograms);
+    const int pumps = env.pump.pumps - pumpsBefore;
+    EXPECT_GE(pumps, 1);
+    // The parse read 1,600 lines and 1,200 keys and wrote 200 settings.
+    EXPECT_LT(pumps, kPrograms / 4);
+    ASSERT_EQ(env.entries.size(), static_cast<std::size_t>(kPrograms));
+    EXPECT_EQ(env.entries[199].downloadUrl, "http://a/1.rar");
+    EXPECT_EQ(env.entries[199].kind, 1);
+    EXPECT_EQ(env.settings.getText(), expected.getText());
+}
+
 TEST(CatalogEntries, RefreshingAnEntryFollowsItsExecutable) {
     test::TempDir dir;
     CatalogEntry entry;
