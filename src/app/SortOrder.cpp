@@ -53,14 +53,26 @@ void SortProgramList(ProgramList& list, SettingsStore& settings, EventPump& pump
     // holds the rows that were read.
     if (list.size() != n) return;
     const std::vector<int> order = UsageOrder(*keys);
-    std::vector<ProgramRow> sorted;
-    sorted.reserve(static_cast<std::size_t>(n));
-    for (int from : order) sorted.push_back(std::move(*list.find(from)));
-    for (int i = 1; i <= n; ++i) {
-        ProgramRow& row = *list.find(i);
-        row = std::move(sorted[static_cast<std::size_t>(i - 1)]);
-        PlaceRow(row, i);
+    // The rows move in place, cycle by cycle: a row that keeps its place is
+    // not touched, and no second list of rows is made (the usual start, with
+    // no program used yet, moves nothing).
+    std::vector<bool> placed(static_cast<std::size_t>(n), false);
+    for (int start = 1; start <= n; ++start) {
+        if (placed[static_cast<std::size_t>(start - 1)]) continue;
+        placed[static_cast<std::size_t>(start - 1)] = true;
+        int from = order[static_cast<std::size_t>(start - 1)];
+        if (from == start) continue;
+        ProgramRow held = std::move(*list.find(start));
+        int to = start;
+        while (from != start) {
+            *list.find(to) = std::move(*list.find(from));
+            to = from;
+            placed[static_cast<std::size_t>(to - 1)] = true;
+            from = order[static_cast<std::size_t>(to - 1)];
+        }
+        *list.find(to) = std::move(held);
     }
+    for (int i = 1; i <= n; ++i) PlaceRow(*list.find(i), i);
     list.Changed(0);
     if (rebuildSearchImages) rebuildSearchImages();
 }

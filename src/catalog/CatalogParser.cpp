@@ -186,6 +186,7 @@ int ParseCatalog(const Text& catalogText, CatalogContext& context, Text& boxDown
     context.settings.selectSection(kOfficialOrder);
     context.settings.writeNumbers(officialOrder);
 
+    const ProgramFolders folders(context.boxFolder);
     for (int i = 1; i <= n; ++i) {
         const Text& name = names[static_cast<std::size_t>(i - 1)];
         CatalogEntry entry;
@@ -198,7 +199,7 @@ int ParseCatalog(const Text& catalogText, CatalogContext& context, Text& boxDown
         entry.tutorialUrl = read.text(kTutorial);
         entry.kind = TruncateToInt(read.number(kKind));
         entry.retryCount = 0;
-        RefreshEntryStatus(entry, context.boxFolder);
+        RefreshEntryStatus(entry, context.boxFolder, folders);
         if (hooks.programRead) hooks.programRead(i, std::move(entry));
     }
     if (hooks.programsDone) hooks.programsDone();

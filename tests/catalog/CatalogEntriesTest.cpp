@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -115,6 +116,27 @@ TEST(CatalogEntries, ALongCatalogLetsEventsRunWithoutARoundTripPerLine) {
     EXPECT_EQ(env.entries[199].downloadUrl, "http://a/1.rar");
     EXPECT_EQ(env.entries[199].kind, 1);
     EXPECT_EQ(env.settings.getText(), expected.getText());
+}
+
+TEST(CatalogEntries, InstalledProgramsAreFoundBehindLinksAndEmptyFoldersAreNot) {
+    EntriesEnv env;
+    test::TempDir elsewhere;
+    ASSERT_TRUE(test::InstallProgram(elsewhere.path(), "汀芷·乙", test::ProgramLayout("1.5")));
+    std::filesystem::create_directory_symlink(elsewhere.path() / "汀芷·乙",
+                                              env.dir.path() / "汀芷·乙");
+    std::filesystem::create_directory(env.dir.path() / "汀芷·丙");
+    ASSERT_TRUE(test::InstallProgram(env.dir.path(), "汀芷·丁", test::ProgramLayout("0.9")));
+    ASSERT_EQ(env.parse(IniLines({"[汀芷·甲]", "最新版本=2.0", "[汀芷·乙]", "最新版本=1.4",
+                                  "[汀芷·丙]", "最新版本=1.0", "[汀芷·丁]", "最新版本=1.0"})),
+              4);
+    ASSERT_EQ(env.entries.size(), 4u);
+    EXPECT_EQ(env.entries[0].status, kNotDownloaded);
+    EXPECT_EQ(env.entries[1].installedVersion, "1.5");
+    EXPECT_EQ(env.entries[1].status, kUpToDate);
+    EXPECT_EQ(env.entries[2].installedVersion, "");
+    EXPECT_EQ(env.entries[2].status, kNotDownloaded);
+    EXPECT_EQ(env.entries[3].installedVersion, "0.9");
+    EXPECT_EQ(env.entries[3].status, kUpdateAvailable);
 }
 
 TEST(CatalogEntries, RefreshingAnEntryFollowsItsExecutable) {
