@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "settings/DiskFile.h"
+#include "settings/SettingsCodec.h"
 #include "settings/MemoryFile.h"
 #include "support/BoxFolder.h"
 #include "support/FileText.h"
@@ -456,6 +457,26 @@ long long SettingsStore::findHeader(long long from, long long to) {
     std::size_t to0 = static_cast<std::size_t>(to - 1);
     std::size_t found = findWholeHeader(from0, to0);
     return found == npos ? -1 : static_cast<long long>(found) + 1;
+}
+
+std::vector<double> SettingsStore::readNumbers(const std::vector<Text>& keys, double def) {
+    std::vector<double> values;
+    values.reserve(keys.size());
+    if (mode_ == kRegistryMode) {
+        for (const Text& key : keys) values.push_back(readNumber(key, def));
+        return values;
+    }
+    // Copies: the pass of events may select another section or change keys.
+    const Text section = section_;
+    const std::vector<Text> names = keys;
+    const auto start = findSection(section, BeforePass::kPump);
+    for (const Text& key : names) {
+        const auto span = start ? findKey(*start + section.size() + 1, key) : std::nullopt;
+        values.push_back(span ? ParseNumberValue(memoryText_.substr(
+                                    span->valueStart, span->valueEnd - span->valueStart))
+                              : def);
+    }
+    return values;
 }
 
 Text SettingsStore::readKey(Text section, Text key, Text def, bool emptyIsDefault) {

@@ -116,6 +116,9 @@ public:
     // per key. False when any of them was not written.
     bool writeNumbers(const std::vector<std::pair<Text, double>>& values);
     double readNumber(const Text& key, double def = 0);
+    // readNumber of every key, in order, with one pass of events before
+    // them all rather than one per key.
+    std::vector<double> readNumbers(const std::vector<Text>& keys, double def = 0);
     bool writeBool(const Text& key, bool value);
     bool readBool(const Text& key, bool def = false);
     bool readBoolNotFalse(const Text& key, bool def = false);

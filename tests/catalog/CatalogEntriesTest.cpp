@@ -179,8 +179,11 @@ TEST(UsageOrder, KeysAreReadPerProgramAndAGoneProgramGivesNoOrder) {
     const std::vector<Text> names = {G("汀芷·甲"), G("汀芷·乙")};
     // A handler that selects another section while the keys are read.
     pump.onEveryPump = [&] { settings.selectSection(G("其他")); };
+    const int pumpsBefore = pump.pumps;
     const auto keys = ReadUsageKeys(settings, 2, [&](int i) { return &names[i - 1]; });
     ASSERT_TRUE(keys);
+    // Events run once per section, not once per program and section.
+    EXPECT_EQ(pump.pumps - pumpsBefore, 2);
     EXPECT_EQ((*keys)[0].count, 0);
     EXPECT_EQ((*keys)[0].official, 1);
     EXPECT_EQ((*keys)[1].count, 2);

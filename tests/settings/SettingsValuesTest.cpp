@@ -162,6 +162,26 @@ TEST(SettingsValuesTest, NumbersWrittenTogetherFromAHandlerWaitForTheRunningEdit
     EXPECT_DISK_MATCHES(env, env.ini(), store);
 }
 
+TEST(SettingsValuesTest, NumbersReadTogetherAnswerAsReadOneByOne) {
+    StoreEnv env;
+    SettingsStore store(env.pump, env.dialogs);
+    ASSERT_TRUE(store.openPath("", true));
+    // A key of another section is not S's.
+    store.appendText(IniLines({"[T]", "a=5", "[S]", "a=1", "b=2.5", "c=", "[U]", "d=4"}));
+    const std::vector<Text> keys = {"a", "b", "c", "d", "missing", "a"};
+    store.selectSection("S");
+    std::vector<double> single;
+    for (const Text& key : keys) single.push_back(store.readNumber(key, -1));
+    EXPECT_EQ(single, (std::vector<double>{1, 2.5, 0, -1, -1, 1}));
+    const int before = env.pump.pumps;
+    // A handler that selects another section meanwhile does not redirect it.
+    env.pump.onEveryPump = [&] { store.selectSection("T"); };
+    EXPECT_EQ(store.readNumbers(keys, -1), single);
+    EXPECT_EQ(env.pump.pumps - before, 1);
+    store.selectSection("V");
+    EXPECT_EQ(store.readNumbers({"a", "d"}, 7), (std::vector<double>{7, 7}));
+}
+
 TEST(SettingsValuesTest, RegistryModeKeepsValuesInAPerUserFile) {
     StoreEnv env;
     const std::filesystem::path registry = env.dir.path() / "cfg" / "softbox" / "registry.ini";
