@@ -54,6 +54,24 @@ TEST(SortProgramList, AFreshSettingsFileKeepsTheCatalogOrder) {
     ExpectPlaced(env.list);
 }
 
+TEST(SortProgramList, OnlyASortThatChangesARowTellsTheList) {
+    SortEnv env({"[汀芷·甲]", "[汀芷·乙]", "[汀芷·丙]"});
+    std::vector<int> changed;
+    env.list.onChanged = [&](int row) { changed.push_back(row); };
+    env.sort();
+    EXPECT_TRUE(changed.empty());
+    EXPECT_EQ(env.rebuilds, 1);
+
+    env.sort("汀芷·丙");
+    EXPECT_EQ(changed, std::vector<int>{0});
+    // In place, but with a tag that is no longer its index.
+    changed.clear();
+    env.list.at(2).deleteButton.tag = "9";
+    env.sort();
+    EXPECT_EQ(changed, std::vector<int>{0});
+    ExpectPlaced(env.list);
+}
+
 TEST(SortProgramList, RunningAProgramCountsItAndMovesItUp) {
     SortEnv env({"[汀芷·甲]", "[汀芷·乙]", "[汀芷·丙]"});
     env.sort("汀芷·丙");
