@@ -137,9 +137,10 @@ CatalogLoadResult LoadCatalog(const CatalogLoadSetup& setup, CatalogLoadServices
     if (ended || rows == 0) return CatalogLoadResult::kEnded;
 
     if (services.listShown) services.listShown();
+    // The sort tells the view about the rows it moves; the rows as built are
+    // on screen already.
     SortProgramList(services.list, services.settings, services.pump, services.rebuildSearchImages,
                     {}, services.downloadRunning);
-    services.list.Changed();
 
     OfferDesktopShortcuts(setup, services);
     ShowVersionNotice(services);

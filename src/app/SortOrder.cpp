@@ -5,23 +5,31 @@
 
 namespace box {
 
-void PlaceRow(ProgramRow& r, int row) {
+bool PlaceRow(ProgramRow& r, int row) {
     // An installed program's icon sits inset in its row (BuildRow moved it in
     // by 3 pixels); it keeps that inset when the row moves, or it would end up
     // out of line with its name after every sort.
     const int iconInset = (r.iconControl.rect.top - r.nameControl.rect.top) -
                           (rowtemplate::kIcon.top - rowtemplate::kName.top);
-    r.iconControl.rect.top = RowRect(rowtemplate::kIcon, row).top + iconInset;
-    r.nameControl.rect.top = RowRect(rowtemplate::kName, row).top;
-    r.actionButton.rect.top = RowRect(rowtemplate::kAction, row).top;
-    r.progressControl.rect.top = RowRect(rowtemplate::kProgress, row).top;
-    r.deleteButton.rect.top = RowRect(rowtemplate::kDelete, row).top;
-    r.tutorialButton.rect.top = RowRect(rowtemplate::kTutorial, row).top;
+    bool changed = false;
+    auto setTop = [&changed](ControlState& c, int top) {
+        changed = changed || c.rect.top != top;
+        c.rect.top = top;
+    };
+    setTop(r.iconControl, RowRect(rowtemplate::kIcon, row).top + iconInset);
+    setTop(r.nameControl, RowRect(rowtemplate::kName, row).top);
+    setTop(r.actionButton, RowRect(rowtemplate::kAction, row).top);
+    setTop(r.progressControl, RowRect(rowtemplate::kProgress, row).top);
+    setTop(r.deleteButton, RowRect(rowtemplate::kDelete, row).top);
+    setTop(r.tutorialButton, RowRect(rowtemplate::kTutorial, row).top);
     const Text tag = ToText(row);
     for (ControlState* c : {&r.iconControl, &r.nameControl, &r.actionButton, &r.hintControl,
                             &r.progressControl, &r.deleteButton, &r.tutorialButton}) {
+        if (c->tag == tag) continue;
         c->tag = tag;
+        changed = true;
     }
+    return changed;
 }
 
 void SortProgramList(ProgramList& list, SettingsStore& settings, EventPump& pump,
@@ -53,15 +61,30 @@ void SortProgramList(ProgramList& list, SettingsStore& settings, EventPump& pump
     // holds the rows that were read.
     if (list.size() != n) return;
     const std::vector<int> order = UsageOrder(*keys);
-    std::vector<ProgramRow> sorted;
-    sorted.reserve(static_cast<std::size_t>(n));
-    for (int from : order) sorted.push_back(std::move(*list.find(from)));
-    for (int i = 1; i <= n; ++i) {
-        ProgramRow& row = *list.find(i);
-        row = std::move(sorted[static_cast<std::size_t>(i - 1)]);
-        PlaceRow(row, i);
+    // The rows move in place, cycle by cycle: a row that keeps its place is
+    // not touched, and no second list of rows is made (the usual start, with
+    // no program used yet, moves nothing).
+    std::vector<bool> placed(static_cast<std::size_t>(n), false);
+    bool changed = false;
+    for (int start = 1; start <= n; ++start) {
+        if (placed[static_cast<std::size_t>(start - 1)]) continue;
+        placed[static_cast<std::size_t>(start - 1)] = true;
+        int from = order[static_cast<std::size_t>(start - 1)];
+        if (from == start) continue;
+        changed = true;
+        ProgramRow held = std::move(*list.find(start));
+        int to = start;
+        while (from != start) {
+            *list.find(to) = std::move(*list.find(from));
+            to = from;
+            placed[static_cast<std::size_t>(to - 1)] = true;
+            from = order[static_cast<std::size_t>(to - 1)];
+        }
+        *list.find(to) = std::move(held);
     }
-    list.Changed(0);
+    for (int i = 1; i <= n; ++i) changed = PlaceRow(*list.find(i), i) || changed;
+    // A sort that leaves every row as it was has nothing new to show.
+    if (changed) list.Changed(0);
     if (rebuildSearchImages) rebuildSearchImages();
 }
 

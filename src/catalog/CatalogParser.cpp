@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
+#include <vector>
 
 #include "catalog/CatalogIndex.h"
 #include "catalog/InstalledProgram.h"
 #include "settings/SettingsCodec.h"
 #include "settings/SettingsStore.h"
+#include "support/PumpThrottle.h"
 
 namespace box {
 
@@ -53,8 +56,24 @@ Text WithCrLfLineEnds(const Text& text) {
     return out;
 }
 
-// Reads of one section of the parser's store, answered from its index. Every
-// read lets waiting events run, as the store's own reads do.
+// The parser's own pump: the window's events run at most every few
+// milliseconds. The parser's store and index belong to the parser alone, so no
+// handler can change what they answer; a round trip through the event loop
+// for each of the catalog's thousands of lines and keys made a large catalog
+// wait for the loop rather than for its text.
+class ThrottledPump : public EventPump {
+public:
+    explicit ThrottledPump(EventPump& pump) : pump_(pump), throttle_(&pump) {}
+    void ProcessPendingEvents() override { throttle_.Tick(); }
+    void Sleep(int milliseconds) override { pump_.Sleep(milliseconds); }
+
+private:
+    EventPump& pump_;
+    PumpThrottle throttle_;
+};
+
+// Reads of one section of the parser's store, answered from its index. Reads
+// let waiting events run, as the store's own reads do.
 class SectionReader {
 public:
     SectionReader(CatalogIndex& index, EventPump& pump) : index_(index), pump_(pump) {}
@@ -127,11 +146,12 @@ int ParseCatalog(const Text& catalogText, CatalogContext& context, Text& boxDown
     static const Text kKind = "软件类型"_gbk;
     static const Text kBrokenCatalog = "配置文件出错。请咨询汀芷！"_gbk;
 
-    SettingsStore parser(context.pump, context.dialogs);
+    ThrottledPump parserPump(context.pump);
+    SettingsStore parser(parserPump, context.dialogs);
     parser.openPath({}, true);
     parser.appendText(WithCrLfLineEnds(catalogText));
     CatalogIndex index(parser.getText());
-    SectionReader read(index, context.pump);
+    SectionReader read(index, parserPump);
 
     std::vector<Text> names;
     parser.listSections(names, kMaker);
@@ -157,13 +177,19 @@ int ParseCatalog(const Text& catalogText, CatalogContext& context, Text& boxDown
 
     const CatalogHooks& hooks = context.hooks;
     if (hooks.programsListed) hooks.programsListed(n);
+    // Every program's place in the catalog, in one edit of the settings: one
+    // write per program let events run and read the whole settings file back
+    // each time.
+    std::vector<std::pair<Text, double>> officialOrder;
+    officialOrder.reserve(names.size());
+    for (int i = 1; i <= n; ++i)
+        officialOrder.emplace_back(names[static_cast<std::size_t>(i - 1)], i);
+    context.settings.selectSection(kOfficialOrder);
+    context.settings.writeNumbers(officialOrder);
+
+    const ProgramFolders folders(context.boxFolder);
     for (int i = 1; i <= n; ++i) {
         const Text& name = names[static_cast<std::size_t>(i - 1)];
-        // Selected for every write: the store lets events run, and a handler
-        // may select another section meanwhile.
-        context.settings.selectSection(kOfficialOrder);
-        context.settings.writeNumber(name, i);
-
         CatalogEntry entry;
         read.select(name);
         entry.name = name;
@@ -174,7 +200,7 @@ int ParseCatalog(const Text& catalogText, CatalogContext& context, Text& boxDown
         entry.tutorialUrl = read.text(kTutorial);
         entry.kind = TruncateToInt(read.number(kKind));
         entry.retryCount = 0;
-        RefreshEntryStatus(entry, context.boxFolder);
+        RefreshEntryStatus(entry, context.boxFolder, folders);
         if (hooks.programRead) hooks.programRead(i, std::move(entry));
     }
     if (hooks.programsDone) hooks.programsDone();

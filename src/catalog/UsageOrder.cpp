@@ -1,5 +1,6 @@
 #include "catalog/UsageOrder.h"
 
+#include <algorithm>
 #include <numeric>
 
 #include "settings/SettingsStore.h"
@@ -37,17 +38,21 @@ void CountProgramUse(SettingsStore& settings, const Text& name) {
 
 std::optional<std::vector<UsageKey>> ReadUsageKeys(SettingsStore& settings, int count,
                                                    const std::function<const Text*(int)>& nameAt) {
-    std::vector<UsageKey> keys(static_cast<std::size_t>(count));
+    // Copies: the reads let events run, and they may change the programs.
+    std::vector<Text> names;
+    names.reserve(static_cast<std::size_t>(std::max(count, 0)));
     for (int i = 1; i <= count; ++i) {
         const Text* current = nameAt(i);
         if (!current) return std::nullopt;
-        // A copy: the reads let events run, and they may change the program.
-        const Text name = *current;
-        settings.selectSection(UseCountSection());
-        keys[static_cast<std::size_t>(i - 1)].count = settings.readNumber(name, 0);
-        settings.selectSection(OfficialOrderSection());
-        keys[static_cast<std::size_t>(i - 1)].official = settings.readNumber(name, 0);
+        names.push_back(*current);
     }
+    // One pass of events per section read, not one per program and section.
+    settings.selectSection(UseCountSection());
+    const std::vector<double> counts = settings.readNumbers(names, 0);
+    settings.selectSection(OfficialOrderSection());
+    const std::vector<double> official = settings.readNumbers(names, 0);
+    std::vector<UsageKey> keys(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) keys[i] = {counts[i], official[i]};
     return keys;
 }
 

@@ -20,11 +20,12 @@ struct UsageKey {
     double official = 0;  // "软件排序_官方顺序"
 };
 
-// Reads the keys of programs 1..count. The store lets events run while it
-// reads, and a handler may change the programs, so nameAt is asked for each
-// program's name (1-based) just before its keys are read; nullptr means that
-// the program is gone, and then so is the order: nullopt. A handler may also
-// select another section, so each read selects its own.
+// Reads the keys of programs 1..count. nameAt gives each program's name
+// (1-based), all of them before any key is read; nullptr means that the
+// program is gone, and then so is the order: nullopt. The store lets events
+// run once per section it reads, and a handler may select another section
+// meanwhile, so each read selects its own; a handler that changes the
+// programs is the caller's to notice.
 std::optional<std::vector<UsageKey>> ReadUsageKeys(SettingsStore& settings, int count,
                                                    const std::function<const Text*(int)>& nameAt);
 

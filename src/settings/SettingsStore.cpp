@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "settings/DiskFile.h"
+#include "settings/SettingsCodec.h"
 #include "settings/MemoryFile.h"
 #include "support/BoxFolder.h"
 #include "support/FileText.h"
@@ -218,6 +219,9 @@ void SettingsStore::eraseBytes(std::size_t pos, std::size_t count) {
 }
 
 void SettingsStore::replaceBytes(std::size_t pos, std::size_t count, std::string_view bytes) {
+    // A value written again as it stands changes nothing: the file already
+    // equals the memory copy, unless an earlier step failed.
+    if (!fileStale_ && std::string_view(memoryText_).substr(pos, count) == bytes) return;
     memoryText_.replace(pos, count, bytes);
     if (file_) syncFile(fileStale_ || file_->replace(pos, count, bytes));
 }
@@ -242,6 +246,8 @@ int SettingsStore::apply(const QueuedEdit& e) {
             return renameSectionNow(arg(0), arg(1));
         case QueuedEdit::kRenameKey:
             return renameKeyNow(arg(0), arg(1), arg(2));
+        case QueuedEdit::kWriteKeys:
+            return writeKeysNow(e.args);
         default:
             return kEditFailed;
     }
@@ -276,12 +282,15 @@ int SettingsStore::writeKey(Text section, Text key, Text value, bool immediate) 
     return writeKeyNow(std::move(section), std::move(key), std::move(value));
 }
 
-// Its own copies of section, key and value: every pass lets events run.
-int SettingsStore::writeKeyNow(Text section, Text key, Text value) {
+// Its own copies of section, key and value: every pass lets events run
+// (the first one only as firstPass says).
+int SettingsStore::writeKeyNow(Text section, Text key, Text value, BeforePass firstPass) {
     int headerAppends = 0;
     int keyInserts = 0;
+    BeforePass before = firstPass;
     for (;;) {
-        auto start = findSection(section, BeforePass::kPumpAndFollowDisk);
+        auto start = findSection(section, before);
+        before = BeforePass::kPumpAndFollowDisk;
         if (!start) {
             Text header = "[" + section + "]";
             if (!memoryText_.empty()) header.insert(0, "\r\n");
@@ -307,6 +316,19 @@ int SettingsStore::writeKeyNow(Text section, Text key, Text value) {
         replaceBytes(span->valueStart, span->valueEnd - span->valueStart, value);
         return kEditDone;
     }
+}
+
+// One pass of events and of catching up with the disk before the first key;
+// the later keys are written without, as the rest of the same edit.
+int SettingsStore::writeKeysNow(const std::vector<Text>& args) {
+    if (args.empty()) return kEditFailed;
+    int result = kEditDone;
+    BeforePass before = BeforePass::kPumpAndFollowDisk;
+    for (std::size_t i = 1; i + 1 < args.size(); i += 2) {
+        if (writeKeyNow(args[0], args[i], args[i + 1], before) != kEditDone) result = kEditFailed;
+        before = BeforePass::kNothing;
+    }
+    return result;
 }
 
 void SettingsStore::reportWriteFailure() {
@@ -435,6 +457,26 @@ long long SettingsStore::findHeader(long long from, long long to) {
     std::size_t to0 = static_cast<std::size_t>(to - 1);
     std::size_t found = findWholeHeader(from0, to0);
     return found == npos ? -1 : static_cast<long long>(found) + 1;
+}
+
+std::vector<double> SettingsStore::readNumbers(const std::vector<Text>& keys, double def) {
+    std::vector<double> values;
+    values.reserve(keys.size());
+    if (mode_ == kRegistryMode) {
+        for (const Text& key : keys) values.push_back(readNumber(key, def));
+        return values;
+    }
+    // Copies: the pass of events may select another section or change keys.
+    const Text section = section_;
+    const std::vector<Text> names = keys;
+    const auto start = findSection(section, BeforePass::kPump);
+    for (const Text& key : names) {
+        const auto span = start ? findKey(*start + section.size() + 1, key) : std::nullopt;
+        values.push_back(span ? ParseNumberValue(memoryText_.substr(
+                                    span->valueStart, span->valueEnd - span->valueStart))
+                              : def);
+    }
+    return values;
 }
 
 Text SettingsStore::readKey(Text section, Text key, Text def, bool emptyIsDefault) {

@@ -23,6 +23,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "settings/DateTime.h"
@@ -48,7 +49,13 @@ public:
     };
 
     struct QueuedEdit {
-        enum Kind : int { kWriteKey = 0, kDelete = 1, kRenameSection = 2, kRenameKey = 3 };
+        enum Kind : int {
+            kWriteKey = 0,
+            kDelete = 1,
+            kRenameSection = 2,
+            kRenameKey = 3,
+            kWriteKeys = 4,  // args: the section, then key and value by turns
+        };
         int kind = kWriteKey;
         std::vector<Text> args;
     };
@@ -103,7 +110,15 @@ public:
     bool writeText(const Text& key, const Text& text);
     Text readText(const Text& key, const Text& def = {});
     bool writeNumber(const Text& key, double value);
+    // Numbers under several keys of the current section, each written as
+    // writeNumber writes it and in the order given, as one edit: events run,
+    // and the store catches up with the file on disk, once rather than once
+    // per key. False when any of them was not written.
+    bool writeNumbers(const std::vector<std::pair<Text, double>>& values);
     double readNumber(const Text& key, double def = 0);
+    // readNumber of every key, in order, with one pass of events before
+    // them all rather than one per key.
+    std::vector<double> readNumbers(const std::vector<Text>& keys, double def = 0);
     bool writeBool(const Text& key, bool value);
     bool readBool(const Text& key, bool def = false);
     bool readBoolNotFalse(const Text& key, bool def = false);
@@ -136,7 +151,9 @@ private:
 
     int enqueue(QueuedEdit edit);
     int apply(const QueuedEdit& edit);
-    int writeKeyNow(Text section, Text key, Text value);
+    int writeKeyNow(Text section, Text key, Text value,
+                    BeforePass firstPass = BeforePass::kPumpAndFollowDisk);
+    int writeKeysNow(const std::vector<Text>& args);
     int deleteNow(const Text& section, const Text& key);
     int renameSectionNow(const Text& oldName, const Text& newName);
     int renameKeyNow(const Text& section, const Text& oldKey, const Text& newKey);

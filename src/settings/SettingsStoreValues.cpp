@@ -71,6 +71,22 @@ bool SettingsStore::writeNumber(const Text& key, double value) {
     return typedWrite(key, FormatNumberValue(value));
 }
 
+bool SettingsStore::writeNumbers(const std::vector<std::pair<Text, double>>& values) {
+    if (mode_ == kRegistryMode) {
+        bool all = true;
+        for (const auto& [key, value] : values)
+            all = typedWrite(key, FormatNumberValue(value)) && all;
+        return all;
+    }
+    QueuedEdit edit{QueuedEdit::kWriteKeys, {section_}};
+    edit.args.reserve(1 + 2 * values.size());
+    for (const auto& [key, value] : values) {
+        edit.args.push_back(key);
+        edit.args.push_back(FormatNumberValue(value));
+    }
+    return enqueue(std::move(edit)) == kEditDone;
+}
+
 double SettingsStore::readNumber(const Text& key, double def) {
     auto stored = typedRead(key);
     return stored ? ParseNumberValue(*stored) : def;

@@ -54,6 +54,24 @@ TEST(SortProgramList, AFreshSettingsFileKeepsTheCatalogOrder) {
     ExpectPlaced(env.list);
 }
 
+TEST(SortProgramList, OnlyASortThatChangesARowTellsTheList) {
+    SortEnv env({"[汀芷·甲]", "[汀芷·乙]", "[汀芷·丙]"});
+    std::vector<int> changed;
+    env.list.onChanged = [&](int row) { changed.push_back(row); };
+    env.sort();
+    EXPECT_TRUE(changed.empty());
+    EXPECT_EQ(env.rebuilds, 1);
+
+    env.sort("汀芷·丙");
+    EXPECT_EQ(changed, std::vector<int>{0});
+    // In place, but with a tag that is no longer its index.
+    changed.clear();
+    env.list.at(2).deleteButton.tag = "9";
+    env.sort();
+    EXPECT_EQ(changed, std::vector<int>{0});
+    ExpectPlaced(env.list);
+}
+
 TEST(SortProgramList, RunningAProgramCountsItAndMovesItUp) {
     SortEnv env({"[汀芷·甲]", "[汀芷·乙]", "[汀芷·丙]"});
     env.sort("汀芷·丙");
@@ -185,6 +203,24 @@ TEST(SortProgramList, EqualCountsKeepTheOfficialOrder) {
     env.parse(IniLines({"[汀芷·丁]", "[汀芷·丙]", "[汀芷·乙]", "[汀芷·甲]"}));
     env.sort();
     EXPECT_EQ(env.names(), (std::vector<std::string>{"汀芷·丁", "汀芷·丙", "汀芷·乙", "汀芷·甲"}));
+}
+
+TEST(SortProgramList, EveryRowMovesWholeThroughCyclesOfPlaces) {
+    // Places 1 and 4 swap, 3, 6 and 5 go round, 2 and 7 stay.
+    SortEnv env({"[汀芷·甲]", "最新版本=1", "[汀芷·乙]", "最新版本=2", "[汀芷·丙]", "最新版本=3",
+                 "[汀芷·丁]", "最新版本=4", "[汀芷·戊]", "最新版本=5", "[汀芷·己]", "最新版本=6",
+                 "[汀芷·庚]", "最新版本=7"});
+    env.setCount("汀芷·丁", 9);
+    env.setCount("汀芷·乙", 5);
+    env.setCount("汀芷·己", 5);
+    env.sort();
+    EXPECT_EQ(env.names(), (std::vector<std::string>{"汀芷·丁", "汀芷·乙", "汀芷·己", "汀芷·甲",
+                                                     "汀芷·丙", "汀芷·戊", "汀芷·庚"}));
+    const std::vector<std::string> versions = {"4", "2", "6", "1", "3", "5", "7"};
+    for (int i = 1; i <= env.list.size(); ++i) {
+        EXPECT_EQ(env.list.at(i).entry.latestVersion, versions[static_cast<std::size_t>(i - 1)]);
+    }
+    ExpectPlaced(env.list);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,62 @@ TEST(CatalogEntries, WithoutProgramsTheEmptyListIsDoneBeforeTheBoxEnds) {
               (std::vector<std::string>{"update", "listed 0", "done", "exit 0 after 1 message"}));
 }
 
+TEST(CatalogEntries, ALongCatalogLetsEventsRunWithoutARoundTripPerLine) {
+    EntriesEnv env;
+    env.context.hooks.programRead = [&](int, CatalogEntry entry) {
+        env.entries.push_back(std::move(entry));
+    };
+    constexpr int kPrograms = 200;
+    Text catalog = IniLines({"[盒子]", "最新版本=1.0"});
+    SettingsStore expected(env.pump, env.dialogs);
+    expected.openPath({}, true);
+    expected.selectSection(G("软件排序_官方顺序"));
+    for (int i = 1; i <= kPrograms; ++i) {
+        const std::string name = "汀芷·软件" + std::to_string(i);
+        catalog += "\r\n" +
+                   IniLines({("[" + name + "]").c_str(), "最新版本=2.0", "软件主页=http://a/",
+                             "下载地址=http://a/1.rar", "是否打开=否", "视频教程=", "软件类型=1"});
+        expected.writeNumber(G(name.c_str()), i);
+    }
+    ASSERT_EQ(env.parse(catalog), kPrograms);
+    // The official order as one write per program would have left it.
+    EXPECT_EQ(env.settings.getText(), expected.getText());
+
+    // The next start, with the order in the settings already.
+    env.entries.clear();
+    const int pumpsBefore = env.pump.pumps;
+    ASSERT_EQ(env.parse(catalog), kPrograms);
+    const int pumps = env.pump.pumps - pumpsBefore;
+    EXPECT_GE(pumps, 1);
+    // The parse read 1,600 lines and 1,200 keys and wrote 200 settings.
+    EXPECT_LT(pumps, kPrograms / 4);
+    ASSERT_EQ(env.entries.size(), static_cast<std::size_t>(kPrograms));
+    EXPECT_EQ(env.entries[199].downloadUrl, "http://a/1.rar");
+    EXPECT_EQ(env.entries[199].kind, 1);
+    EXPECT_EQ(env.settings.getText(), expected.getText());
+}
+
+TEST(CatalogEntries, InstalledProgramsAreFoundBehindLinksAndEmptyFoldersAreNot) {
+    EntriesEnv env;
+    test::TempDir elsewhere;
+    ASSERT_TRUE(test::InstallProgram(elsewhere.path(), "汀芷·乙", test::ProgramLayout("1.5")));
+    std::filesystem::create_directory_symlink(elsewhere.path() / "汀芷·乙",
+                                              env.dir.path() / "汀芷·乙");
+    std::filesystem::create_directory(env.dir.path() / "汀芷·丙");
+    ASSERT_TRUE(test::InstallProgram(env.dir.path(), "汀芷·丁", test::ProgramLayout("0.9")));
+    ASSERT_EQ(env.parse(IniLines({"[汀芷·甲]", "最新版本=2.0", "[汀芷·乙]", "最新版本=1.4",
+                                  "[汀芷·丙]", "最新版本=1.0", "[汀芷·丁]", "最新版本=1.0"})),
+              4);
+    ASSERT_EQ(env.entries.size(), 4u);
+    EXPECT_EQ(env.entries[0].status, kNotDownloaded);
+    EXPECT_EQ(env.entries[1].installedVersion, "1.5");
+    EXPECT_EQ(env.entries[1].status, kUpToDate);
+    EXPECT_EQ(env.entries[2].installedVersion, "");
+    EXPECT_EQ(env.entries[2].status, kNotDownloaded);
+    EXPECT_EQ(env.entries[3].installedVersion, "0.9");
+    EXPECT_EQ(env.entries[3].status, kUpdateAvailable);
+}
+
 TEST(CatalogEntries, RefreshingAnEntryFollowsItsExecutable) {
     test::TempDir dir;
     CatalogEntry entry;
@@ -123,8 +180,11 @@ TEST(UsageOrder, KeysAreReadPerProgramAndAGoneProgramGivesNoOrder) {
     const std::vector<Text> names = {G("汀芷·甲"), G("汀芷·乙")};
     // A handler that selects another section while the keys are read.
     pump.onEveryPump = [&] { settings.selectSection(G("其他")); };
+    const int pumpsBefore = pump.pumps;
     const auto keys = ReadUsageKeys(settings, 2, [&](int i) { return &names[i - 1]; });
     ASSERT_TRUE(keys);
+    // Events run once per section, not once per program and section.
+    EXPECT_EQ(pump.pumps - pumpsBefore, 2);
     EXPECT_EQ((*keys)[0].count, 0);
     EXPECT_EQ((*keys)[0].official, 1);
     EXPECT_EQ((*keys)[1].count, 2);

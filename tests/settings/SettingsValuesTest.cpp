@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <iterator>
 #include <limits>
+#include <utility>
+#include <vector>
 
 #include "SettingsTestSupport.h"
 #include "settings/SettingsCodec.h"
@@ -97,6 +99,87 @@ TEST(SettingsValuesTest, EmptyValuesDecodeButMissingOnesGiveTheDefault) {
     store.selectSection("Nope");
     EXPECT_EQ(store.readText("e", "def"), "def");
     EXPECT_TRUE(store.readBool("e", true));
+}
+
+TEST(SettingsValuesTest, NumbersWrittenTogetherLandAsWrittenOneByOneInOneEdit) {
+    const Text before = IniLines({"[T]", "x=1", "[S]", "b=7", "c=3"});
+    const std::vector<std::pair<Text, double>> values = {{"a", 1}, {"b", 2}, {"c", 3}, {"a", 4}};
+    StoreEnv single;
+    StoreEnv together;
+    ASSERT_TRUE(WriteFileBytes(single.ini(), before));
+    ASSERT_TRUE(WriteFileBytes(together.ini(), before));
+    SettingsStore one(single.pump, single.dialogs);
+    SettingsStore all(together.pump, together.dialogs);
+    ASSERT_TRUE(one.open(single.ini()));
+    ASSERT_TRUE(all.open(together.ini()));
+    one.selectSection("S");
+    all.selectSection("S");
+    for (const auto& [key, value] : values) ASSERT_TRUE(one.writeNumber(key, value));
+    ASSERT_TRUE(all.writeNumbers(values));
+    EXPECT_EQ(all.getText(), one.getText());
+    EXPECT_EQ(all.getText(), IniLines({"[T]", "x=1", "[S]", "a=4", "b=2", "c=3"}));
+    EXPECT_DISK_MATCHES(together, together.ini(), all);
+    // One pass of events for the whole edit; only an inserted key (here "a")
+    // searches again, as a single write does.
+    EXPECT_EQ(together.pump.pumps, 2);
+    EXPECT_EQ(single.pump.pumps, 5);
+
+    // The same values again: nothing changes, on disk either.
+    ASSERT_TRUE(all.writeNumbers(values));
+    EXPECT_EQ(together.pump.pumps, 3);
+    EXPECT_DISK_MATCHES(together, together.ini(), all);
+
+    // Another program rewrote the file in place meanwhile: the edit lands on
+    // its text.
+    {
+        const Text outside = IniLines({"[S]", "c=9"});
+        std::FILE* f = std::fopen(FsPath(together.ini()).c_str(), "r+b");
+        ASSERT_TRUE(f);
+        ASSERT_EQ(std::fwrite(outside.data(), 1, outside.size(), f), outside.size());
+        std::fclose(f);
+        std::filesystem::resize_file(FsPath(together.ini()), outside.size());
+    }
+    ASSERT_TRUE(all.writeNumbers({{"c", 3}}));
+    EXPECT_EQ(all.getText(), IniLines({"[S]", "c=3"}));
+    EXPECT_DISK_MATCHES(together, together.ini(), all);
+}
+
+TEST(SettingsValuesTest, NumbersWrittenTogetherFromAHandlerWaitForTheRunningEdit) {
+    StoreEnv env;
+    SettingsStore store(env.pump, env.dialogs);
+    ASSERT_TRUE(store.open(env.ini()));
+    store.selectSection("S");
+    bool fired = false;
+    bool nested = true;
+    env.pump.onEveryPump = [&] {
+        if (fired) return;
+        fired = true;
+        nested = store.writeNumbers({{"b", 2}, {"c", 3}});
+    };
+    EXPECT_TRUE(store.writeNumber("a", 1));
+    EXPECT_FALSE(nested);  // queued
+    EXPECT_EQ(store.getText(), IniLines({"[S]", "c=3", "b=2", "a=1"}));
+    EXPECT_DISK_MATCHES(env, env.ini(), store);
+}
+
+TEST(SettingsValuesTest, NumbersReadTogetherAnswerAsReadOneByOne) {
+    StoreEnv env;
+    SettingsStore store(env.pump, env.dialogs);
+    ASSERT_TRUE(store.openPath("", true));
+    // A key of another section is not S's.
+    store.appendText(IniLines({"[T]", "a=5", "[S]", "a=1", "b=2.5", "c=", "[U]", "d=4"}));
+    const std::vector<Text> keys = {"a", "b", "c", "d", "missing", "a"};
+    store.selectSection("S");
+    std::vector<double> single;
+    for (const Text& key : keys) single.push_back(store.readNumber(key, -1));
+    EXPECT_EQ(single, (std::vector<double>{1, 2.5, 0, -1, -1, 1}));
+    const int before = env.pump.pumps;
+    // A handler that selects another section meanwhile does not redirect it.
+    env.pump.onEveryPump = [&] { store.selectSection("T"); };
+    EXPECT_EQ(store.readNumbers(keys, -1), single);
+    EXPECT_EQ(env.pump.pumps - before, 1);
+    store.selectSection("V");
+    EXPECT_EQ(store.readNumbers({"a", "d"}, 7), (std::vector<double>{7, 7}));
 }
 
 TEST(SettingsValuesTest, RegistryModeKeepsValuesInAPerUserFile) {

@@ -78,6 +78,8 @@ MainWindow::~MainWindow() {
 
 void MainWindow::BuildHeader() {
     headerBase_ = Named<PictureBox>("图片框底座", layout::kHeaderBase, PaintHeaderBackground, this);
+    // It paints every pixel: nothing under it need be painted first.
+    headerBase_->setAttribute(Qt::WA_OpaquePaintEvent);
 
     struct LinkLayout {
         const char* picture;
@@ -174,6 +176,9 @@ void MainWindow::BuildList() {
 
     loadingPicture_ =
         Named<PictureBox>("图片框加载中", layout::kLoadingPicture, PaintLoadingPicture, listView_);
+    // It paints every pixel and covers the whole list while the list is
+    // built, so the list is not painted under it.
+    loadingPicture_->setAttribute(Qt::WA_OpaquePaintEvent);
     auto* caption = Named<QLabel>("标签1", layout::kLoadingCaption, loadingPicture_);
     caption->setText(U("正在加载远程配置文件..."));
     caption->setAlignment(Qt::AlignCenter);

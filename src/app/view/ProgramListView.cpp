@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <QBuffer>
+#include <QImageReader>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -31,6 +33,19 @@ int Modifiers(Qt::KeyboardModifiers modifiers) {
     if (modifiers & Qt::ShiftModifier) state |= kModifierShift;
     if (modifiers & Qt::AltModifier) state |= kModifierAlt;
     return state;
+}
+
+// Qt's own BMP reader, asked for that format alone: a reader left free to
+// guess loads every image plugin (GIF, ICO, JPEG, ...) the first time, which
+// cost the first paint of an installed program's row milliseconds.
+QImage DecodeBmp(const std::string& bmp) {
+    QByteArray bytes = QByteArray::fromRawData(bmp.data(), static_cast<qsizetype>(bmp.size()));
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::ReadOnly)) return {};
+    QImageReader reader(&buffer, "BMP");
+    reader.setAutoDetectImageFormat(false);
+    reader.setDecideFormatFromContent(false);
+    return reader.read();
 }
 
 bool IsButton(RowPart part) {
@@ -113,8 +128,7 @@ QPixmap ProgramListView::IconPixmap(const std::string& bmp, const QSize& size) {
     if (found == icons_.end()) {
         if (icons_.size() >= kIconCacheLimit) icons_.clear();
         CachedIcon decoded;
-        decoded.image = QImage::fromData(reinterpret_cast<const uchar*>(bmp.data()),
-                                         static_cast<int>(bmp.size()), "BMP");
+        decoded.image = DecodeBmp(bmp);
         found = icons_.emplace(bmp, std::move(decoded)).first;
     }
     CachedIcon& icon = found->second;
