@@ -402,6 +402,7 @@ TEST(UpdateEndToEnd, APackageThatDiffersFromItsChecksumIsNeverUnpacked) {
     const std::vector<ShownBox> shown = ReadProbeLog(log);
     ASSERT_EQ(shown.size(), 1u) << Describe(shown);
     EXPECT_EQ(shown[0].pid, updater);
+    EXPECT_EQ(shown[0].title, "汀芷：");
     EXPECT_EQ(shown[0].text, kUpdaterDownloadFailed);
     EXPECT_EQ(shown[0].pressed, "确定");
     EXPECT_EQ(ReadFileBytes(box), oldBox);
