@@ -60,7 +60,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<CatalogEntry> entries;
     int listed = -1;
     CatalogContext context{boxFolder, settings, pump, dialogs, {}};
-    context.hooks.checkSelfUpdate = [](const Text&, Text& address, bool) { address += "?"; };
+    context.hooks.checkSelfUpdate = [](const Text&, Text& address, bool) {
+        address += "?";
+        return false;
+    };
     context.hooks.exitBox = [](int) {};
     context.hooks.programsListed = [&listed](int count) { listed = count; };
     context.hooks.programRead = [&entries](int index, CatalogEntry entry) {
